@@ -1,0 +1,20 @@
+# Warnings are errors for our own code; third-party code keeps its own flags.
+add_library(zorvane_warnings INTERFACE)
+target_compile_options(zorvane_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror)
+
+if(WIN32)
+  add_library(zorvane_win32_defaults INTERFACE)
+  target_compile_definitions(zorvane_win32_defaults INTERFACE
+    UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  # Programs and DLLs for a plain Windows: no MinGW runtime DLLs beside them.
+  target_link_options(zorvane_win32_defaults INTERFACE
+    -static -static-libgcc -static-libstdc++)
+endif()
+
+# zorvane_defaults(target): our standard flags on one of our own targets.
+function(zorvane_defaults target)
+  target_link_libraries(${target} PRIVATE zorvane_warnings)
+  if(WIN32)
+    target_link_libraries(${target} PRIVATE zorvane_win32_defaults)
+  endif()
+endfunction()

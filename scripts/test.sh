@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native, then under 32-bit Wine.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+trap cleanup EXIT
+
+configure_and_build
+ensure_display
+start_wineserver
+
+status=0
+log "native tests"
+ctest --test-dir "$native_dir" --output-on-failure -j "$jobs" || status=1
+log "Windows tests under Wine"
+ctest --test-dir "$win32_dir" --output-on-failure -j "$jobs" || status=1
+exit $status

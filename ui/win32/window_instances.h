@@ -1,0 +1,28 @@
+#pragma once
+// The component-wide window instances as the rest of the component sees them.
+#include <windows.h>
+#include <oaidl.h>
+#include <wrl/client.h>
+
+namespace zorvane::ui {
+
+// The component's title, as the about window shows it.
+inline constexpr wchar_t kComponentTitle[] = L"Zorvane";
+
+// The rule editor window object (its IDispatch answers IVELTTool and, by name, Show,
+// Hide, hWnd, Visible and PluginConfigurationData), created on first use and not shown.
+Microsoft::WRL::ComPtr<IDispatch> RuleEditorInstance();
+
+// Configure: creates the rule editor instance if there is none and runs its
+// poll-interval dialog. Throws win::ComError when that fails.
+void RunPluginConfigurationData();
+
+// True while any window of ours is loaded (controls alive, timer running) or the rule
+// editor object is referenced from outside the component.
+bool WindowsKeepModule() noexcept;
+
+// Closes every window and drops the instances. Called by the component before it
+// answers that the module may be unloaded; never from DllMain.
+void ReleaseWindowInstances() noexcept;
+
+}  // namespace zorvane::ui
