@@ -9,6 +9,8 @@ struct RuleValues {
     std::int32_t channel;
     std::int32_t minimum;
     std::int32_t maximum;
+
+    friend bool operator==(const RuleValues&, const RuleValues&) = default;
 };
 
 // The rule table as the tick sees it. Row throws HostError when a row's texts do not

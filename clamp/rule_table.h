@@ -15,6 +15,7 @@ class RuleTable final : public RuleSource {
 public:
     explicit RuleTable(NumberFormat format = kEnglishFormat);
 
+    // Throws HostError(kOverflow) when the table already holds 32767 rows.
     void Append(std::wstring_view channel, std::wstring_view minimum, std::wstring_view maximum);
     void Remove(std::int16_t row);  // out of range: nothing
     void Clear();
@@ -41,6 +42,7 @@ private:
         std::wstring channel, minimum, maximum;
     };
     Converted Convert(const Texts& texts) const;
+    [[noreturn, gnu::cold, gnu::noinline]] void ThrowRowError(std::int16_t row) const;
 
     NumberFormat format_;
     std::vector<Converted> converted_;
