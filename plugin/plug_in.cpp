@@ -1,0 +1,114 @@
+#include "plugin/plug_in.h"
+
+#include "clamp/win32/velt_zorvane.h"
+#include "plugin/host_type_library.h"
+#include "plugin/module_info.h"
+#include "plugin/own_type_library.h"
+#include "plugin/plugin_identity.h"
+#include "ui/win32/window_instances.h"
+#include "win/com_error.h"
+#include "win/com_object.h"
+#include "win/handles.h"
+#include "win/type_info_dispatch.h"
+
+namespace zorvane {
+namespace {
+
+// No state of its own: the helper lives in VELTZorvane, the window in the window instances.
+class PlugIn final
+    : public win::ComObject<PlugIn,
+                            win::TypeInfoDispatch<_clsVELTPlugIn, OwnTypeInfoOf<_clsVELTPlugIn>>,
+                            win::TypeInfoDispatch<IVELTModule, HostTypeInfoOf<IVELTModule>>,
+                            win::TypeInfoDispatch<IVELTPlugin, HostTypeInfoOf<IVELTPlugin>>,
+                            ISupportErrorInfo> {
+public:
+    // _clsVELTPlugIn and IVELTPlugin alike.
+    HRESULT STDMETHODCALLTYPE get_PluginName(BSTR* name) noexcept override {
+        if (name == nullptr) return E_POINTER;
+        *name = nullptr;
+        return Boundary<_clsVELTPlugIn>([&] {
+            *name = win::Bstr(kComponentName).release();
+            return S_OK;
+        });
+    }
+
+    // IVELTModule
+    HRESULT STDMETHODCALLTYPE get_ModuleInfo(IVELTModuleInfo** info) noexcept override {
+        if (info == nullptr) return E_POINTER;
+        *info = nullptr;
+        return Boundary<IVELTModule>([&] {
+            *info = CreateModuleInfo().Detach();
+            return S_OK;
+        });
+    }
+
+    // IVELTPlugin
+    HRESULT STDMETHODCALLTYPE Disable(VARIANT_BOOL* result) noexcept override {
+        return Answer(result, VARIANT_FALSE);
+    }
+    HRESULT STDMETHODCALLTYPE Enable(VARIANT_BOOL* result) noexcept override {
+        return Answer(result, VARIANT_TRUE);
+    }
+    HRESULT STDMETHODCALLTYPE Term(VARIANT_BOOL* result) noexcept override {
+        return Answer(result, VARIANT_TRUE);
+    }
+
+    HRESULT STDMETHODCALLTYPE Configure(VARIANT_BOOL* result) noexcept override {
+        if (result == nullptr) return E_POINTER;
+        // True before the dialog runs: a failure there still leaves the answer true.
+        *result = VARIANT_TRUE;
+        return Boundary<IVELTPlugin>([] {
+            ui::RunPluginConfigurationData();
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE Init(BSTR, BSTR, IVELTPluginHelper** helper,
+                                   VARIANT_BOOL* result) noexcept override {
+        if (result == nullptr) return E_POINTER;
+        *result = VARIANT_FALSE;
+        return Boundary<IVELTPlugin>([&] {
+            velt_zorvane::StorePluginHelper(helper != nullptr ? *helper : nullptr);
+            *result = VARIANT_TRUE;
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE MessageHandle(LONG, LONG, LONG, LONG* result) noexcept override {
+        if (result == nullptr) return E_POINTER;
+        *result = 0;
+        return S_OK;
+    }
+
+    // ISupportErrorInfo: the error information of a failed call on these is ours.
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) noexcept override {
+        return iid == __uuidof(_clsVELTPlugIn) || iid == __uuidof(IVELTModule) ||
+                       iid == __uuidof(IVELTPlugin)
+                   ? S_OK
+                   : S_FALSE;
+    }
+
+private:
+    template <class Interface, class Body>
+    static HRESULT Boundary(Body&& body) noexcept {
+        return win::ComBoundary(__uuidof(Interface), kComponentName, std::forward<Body>(body));
+    }
+
+    static HRESULT Answer(VARIANT_BOOL* result, VARIANT_BOOL value) noexcept {
+        if (result == nullptr) return E_POINTER;
+        *result = value;
+        return S_OK;
+    }
+};
+
+}  // namespace
+
+HRESULT CreatePlugIn(REFIID iid, void** out) noexcept {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    return win::ComBoundary(iid, kComponentName, [&] {
+        return win::Make<PlugIn>()->QueryInterface(iid, out);
+    });
+}
+
+}  // namespace zorvane
