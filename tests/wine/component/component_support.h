@@ -1,0 +1,81 @@
+#pragma once
+// What the component tests share: where the DLLs are, the DLL's exports, reference
+// counts, and a hook that answers the modal boxes the code under test opens.
+#include <windows.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+#include "VELTTypeLib.h"
+#include "plugin/plugin_identity.h"
+#include "win/handles.h"
+
+namespace zorvane::test {
+
+using Microsoft::WRL::ComPtr;
+
+// The folder of the test program, where the build puts the DLLs too.
+std::wstring BinaryDirectory();
+std::wstring ZorvaneDllPath();
+
+// The reference count as it stands (AddRef then Release).
+ULONG CountOf(IUnknown* object);
+
+std::wstring GuidText(REFGUID guid);
+
+// Zorvane.dll loaded by path (the same module as the one the component model loads)
+// and its four exports.
+class ZorvaneDll {
+public:
+    explicit ZorvaneDll(const std::wstring& path = ZorvaneDllPath());
+    HMODULE module() const noexcept { return module_.get(); }
+
+    HRESULT CanUnloadNow() const { return can_unload_now_(); }
+    HRESULT GetClassObject(REFCLSID id, REFIID iid, void** out) const {
+        return get_class_object_(id, iid, out);
+    }
+    HRESULT RegisterServer() const { return register_server_(); }
+    HRESULT UnregisterServer() const { return unregister_server_(); }
+
+private:
+    win::UniqueModule module_;
+    HRESULT(STDAPICALLTYPE* can_unload_now_)() = nullptr;
+    HRESULT(STDAPICALLTYPE* get_class_object_)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(STDAPICALLTYPE* register_server_)() = nullptr;
+    HRESULT(STDAPICALLTYPE* unregister_server_)() = nullptr;
+};
+
+// A new clsVELTPlugIn through the component model, as the host creates it.
+template <class Interface>
+ComPtr<Interface> CreatePlugIn() {
+    ComPtr<Interface> object;
+    const HRESULT hr = CoCreateInstance(kPlugInClassId, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_PPV_ARGS(&object));
+    if (FAILED(hr)) object.Reset();
+    return object;
+}
+
+// Dispatches a call by member name; result and EXCEPINFO come back to the caller.
+HRESULT InvokeByName(IDispatch* target, const wchar_t* name, WORD flags,
+                     std::vector<VARIANT> arguments, VARIANT* result, EXCEPINFO* exception);
+
+// Handles window messages until the queue stays empty for a short while.
+void PumpMessages();
+
+// While alive, every box activated on this thread is recorded by caption and closed
+// with Cancel (which a box with only OK takes as OK).
+class BoxCanceller {
+public:
+    BoxCanceller();
+    ~BoxCanceller();
+    BoxCanceller(const BoxCanceller&) = delete;
+    BoxCanceller& operator=(const BoxCanceller&) = delete;
+    const std::vector<std::wstring>& captions() const noexcept;
+
+private:
+    win::UniqueHook hook_;
+};
+
+}  // namespace zorvane::test
