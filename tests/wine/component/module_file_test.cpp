@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "tests/wine/component/component_support.h"
+#include "ui/win32/ui_resource_ids.h"
 
 namespace zorvane::test {
 namespace {
@@ -230,6 +231,22 @@ TEST_F(ModuleFileTest, CustomResourceHoldsTheDefaultInterfaceIdentifier) {
     GUID stored;
     std::memcpy(&stored, bytes.data() + 4, sizeof(stored));
     EXPECT_EQ(stored, __uuidof(_clsVELTPlugIn));
+}
+
+// The windows' resources come with the component's own.
+TEST_F(ModuleFileTest, CarriesTheWindowsResources) {
+    const std::vector<ResourceEntry> pictures = [&] {
+        std::vector<ResourceEntry> found;
+        for (ResourceEntry& entry : file_.Resources()) {
+            if (entry.type == L"#10" && entry.name == L"#" + std::to_wstring(ZORVANE_IDR_ABOUT_PICTURE))
+                found.push_back(std::move(entry));
+        }
+        return found;
+    }();
+    ASSERT_EQ(pictures.size(), 1u);
+    ASSERT_GE(pictures[0].bytes.size(), 2u);
+    EXPECT_EQ(pictures[0].bytes[0], 0xFF) << "a JPEG image";
+    EXPECT_EQ(pictures[0].bytes[1], 0xD8);
 }
 
 // The imports name their libraries by the file names they were loaded from.

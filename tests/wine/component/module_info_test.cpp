@@ -47,11 +47,11 @@ TEST_F(ModuleInfoTest, TwoReadsGiveTwoObjectsWithOneWindow) {
     // The window is handed over, not shown.
     win::Variant visible;
     EXCEPINFO exception{};
-    if (SUCCEEDED(InvokeByName(record_.tool_windows[0].Get(), L"Visible", DISPATCH_PROPERTYGET, {},
-                               visible.get(), &exception))) {
-        EXPECT_EQ(VariantChangeType(visible.get(), visible.get(), 0, VT_BOOL), S_OK);
-        EXPECT_EQ(V_BOOL(visible.get()), VARIANT_FALSE);
-    }
+    ASSERT_EQ(InvokeByName(record_.tool_windows[0].Get(), L"Visible", DISPATCH_PROPERTYGET, {},
+                           visible.get(), &exception),
+              S_OK);
+    ASSERT_EQ(VariantChangeType(visible.get(), visible.get(), 0, VT_BOOL), S_OK);
+    EXPECT_EQ(V_BOOL(visible.get()), VARIANT_FALSE);
 }
 
 // Configure makes the window instance when there is none; ModuleInfo then hands over
