@@ -69,33 +69,69 @@ void PumpMessages() {
 
 namespace {
 
-std::vector<std::wstring>* g_captions = nullptr;
+struct Answers {
+    std::wstring text;
+    std::vector<std::wstring> captions;
+    std::vector<HWND> created;
+};
+Answers* g_answers = nullptr;
 
-LRESULT CALLBACK CancelBoxes(int code, WPARAM wparam, LPARAM lparam) {
-    if (code == HCBT_ACTIVATE && g_captions != nullptr) {
-        const HWND box = reinterpret_cast<HWND>(wparam);
-        wchar_t caption[256] = {};
-        GetWindowTextW(box, caption, 256);
-        g_captions->push_back(caption);
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+BOOL CALLBACK TakeEdit(HWND child, LPARAM out) {
+    wchar_t name[16] = {};
+    GetClassNameW(child, name, 16);
+    if (CompareStringOrdinal(name, -1, L"Edit", -1, TRUE) != CSTR_EQUAL) return TRUE;
+    *reinterpret_cast<HWND*>(out) = child;
+    return FALSE;
+}
+
+bool IsDialogBox(HWND window) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    return CompareStringOrdinal(name, -1, L"#32770", -1, FALSE) == CSTR_EQUAL;
+}
+
+HWND FindEdit(HWND box) {
+    HWND found = nullptr;
+    EnumChildWindows(box, TakeEdit, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wparam, LPARAM lparam) {
+    const HWND window = reinterpret_cast<HWND>(wparam);
+    if (g_answers != nullptr) {
+        if (code == HCBT_CREATEWND) {
+            const auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lparam);
+            if ((create->lpcs->style & WS_CHILD) == 0) g_answers->created.push_back(window);
+        } else if (code == HCBT_DESTROYWND) {
+            std::erase(g_answers->created, window);
+        } else if (code == HCBT_ACTIVATE && IsDialogBox(window)) {
+            wchar_t caption[256] = {};
+            GetWindowTextW(window, caption, 256);
+            g_answers->captions.push_back(caption);
+            const HWND edit = g_answers->text.empty() ? nullptr : FindEdit(window);
+            if (edit != nullptr) SetWindowTextW(edit, g_answers->text.c_str());
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(edit != nullptr ? IDOK : IDCANCEL, BN_CLICKED), 0);
+        }
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 }  // namespace
 
-BoxCanceller::BoxCanceller() {
-    g_captions = new std::vector<std::wstring>();
-    hook_.reset(SetWindowsHookExW(WH_CBT, CancelBoxes, nullptr, GetCurrentThreadId()));
+BoxAnswerer::BoxAnswerer(std::wstring text) {
+    g_answers = new Answers{std::move(text), {}, {}};
+    hook_.reset(SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId()));
     if (!hook_) throw std::runtime_error("no CBT hook");
 }
 
-BoxCanceller::~BoxCanceller() {
+BoxAnswerer::~BoxAnswerer() {
     hook_.reset();
-    delete g_captions;
-    g_captions = nullptr;
+    delete g_answers;
+    g_answers = nullptr;
 }
 
-const std::vector<std::wstring>& BoxCanceller::captions() const noexcept { return *g_captions; }
+const std::vector<std::wstring>& BoxAnswerer::captions() const noexcept { return g_answers->captions; }
+
+const std::vector<HWND>& BoxAnswerer::created_windows() const noexcept { return g_answers->created; }
 
 }  // namespace zorvane::test

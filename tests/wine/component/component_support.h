@@ -64,15 +64,18 @@ HRESULT InvokeByName(IDispatch* target, const wchar_t* name, WORD flags,
 // Handles window messages until the queue stays empty for a short while.
 void PumpMessages();
 
-// While alive, every box activated on this thread is recorded by caption and closed
-// with Cancel (which a box with only OK takes as OK).
-class BoxCanceller {
+// While alive, answers every dialog box activated on this thread: a box with a text field
+// gets the given text and OK; any other box, or every box when there is no text, gets
+// Cancel (which a box with only OK takes as OK). Records the boxes' captions and the
+// top-level windows created meanwhile that still exist.
+class BoxAnswerer {
 public:
-    BoxCanceller();
-    ~BoxCanceller();
-    BoxCanceller(const BoxCanceller&) = delete;
-    BoxCanceller& operator=(const BoxCanceller&) = delete;
+    explicit BoxAnswerer(std::wstring text = {});
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
     const std::vector<std::wstring>& captions() const noexcept;
+    const std::vector<HWND>& created_windows() const noexcept;
 
 private:
     win::UniqueHook hook_;

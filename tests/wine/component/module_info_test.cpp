@@ -2,6 +2,8 @@
 // window handed over, and a failure at every step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/wine/component/component_support.h"
 #include "tests/wine/component/host_doubles.h"
 
@@ -55,18 +57,21 @@ TEST_F(ModuleInfoTest, TwoReadsGiveTwoObjectsWithOneWindow) {
 }
 
 // Configure makes the window instance when there is none; ModuleInfo then hands over
-// that instance instead of making another.
+// that instance instead of making another. An accepted interval loads the instance's
+// window, so its handle tells the instance apart.
 TEST_F(ModuleInfoTest, ConfigureBeforeModuleInfoMakesTheWindowItHandsOver) {
     const ComPtr<IVELTPlugin> plugin = CreatePlugIn<IVELTPlugin>();
     ASSERT_TRUE(plugin);
+    std::vector<HWND> made_by_configure;
     {
-        BoxCanceller canceller;
+        BoxAnswerer answerer(L"250");
         VARIANT_BOOL result = VARIANT_FALSE;
         EXPECT_EQ(plugin->Configure(&result), S_OK);
         EXPECT_EQ(result, VARIANT_TRUE);
         PumpMessages();
-        ASSERT_FALSE(canceller.captions().empty()) << "the poll-interval dialog did not open";
-        EXPECT_EQ(canceller.captions().front(), L"Plugin: Zorvane Einstellungen");
+        EXPECT_EQ(answerer.captions(), std::vector<std::wstring>{L"Plugin: Zorvane Einstellungen"})
+            << "the poll-interval box, and no message after it";
+        made_by_configure = answerer.created_windows();
     }
     ComPtr<IVELTModule> module;
     ASSERT_EQ(plugin.As(&module), S_OK);
@@ -74,10 +79,21 @@ TEST_F(ModuleInfoTest, ConfigureBeforeModuleInfoMakesTheWindowItHandsOver) {
     ASSERT_EQ(module->get_ModuleInfo(&info), S_OK);
     ASSERT_EQ(record_.tool_windows.size(), 1u);
     ASSERT_TRUE(record_.tool_windows[0]);
-    ComPtr<IVELTModuleInfo> again;
-    ASSERT_EQ(module->get_ModuleInfo(&again), S_OK);
-    ASSERT_EQ(record_.tool_windows.size(), 2u);
-    EXPECT_EQ(record_.tool_windows[1].Get(), record_.tool_windows[0].Get());
+
+    win::Variant handle;
+    EXCEPINFO exception{};
+    ASSERT_EQ(InvokeByName(record_.tool_windows[0].Get(), L"hWnd", DISPATCH_PROPERTYGET, {}, handle.get(),
+                           &exception),
+              S_OK);
+    ASSERT_EQ(VariantChangeType(handle.get(), handle.get(), 0, VT_I4), S_OK);
+    const HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(V_I4(handle.get())));
+    EXPECT_NE(std::find(made_by_configure.begin(), made_by_configure.end(), window), made_by_configure.end())
+        << "the window handed over is not the one Configure loaded";
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    // Closing unloads it, so that the module may go again.
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    PumpMessages();
 }
 
 // A failure at any step ends the read there: the partly filled object is gone, the
