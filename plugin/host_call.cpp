@@ -17,7 +17,8 @@ void ThrowHostFailure(HRESULT hr, IUnknown* callee, REFIID iid) {
     if (GetErrorInfo(0, &info) != S_OK) info.Reset();
 
     ComPtr<ISupportErrorInfo> supports;
-    const bool trusted = info && callee != nullptr && SUCCEEDED(callee->QueryInterface(IID_PPV_ARGS(&supports))) &&
+    const bool trusted = info && callee != nullptr &&
+                         SUCCEEDED(callee->QueryInterface(IID_PPV_ARGS(&supports))) &&
                          supports->InterfaceSupportsErrorInfo(iid) == S_OK;
     if (trusted) {
         win::Bstr description;

@@ -1,5 +1,7 @@
 #include "plugin/plug_in.h"
 
+#include <utility>
+
 #include "clamp/win32/velt_zorvane.h"
 #include "plugin/host_type_library.h"
 #include "plugin/module_info.h"
