@@ -1,0 +1,365 @@
+// The rule editor through its real controls: layout, tab order, adding, deleting and
+// the three lists moving together, and what closing the window discards.
+#include "ui_fixture.h"
+
+namespace zorvane::ui::test {
+namespace {
+
+constexpr wchar_t kNotNumericChannel[] = L"Bitte einen numerischen Wert als Kanal eintragen.";
+constexpr wchar_t kInvalidChannel[] = L"Bitte einen g\u00FCltigen Wert als Kanal eintragen.";
+constexpr wchar_t kNotNumericMinimum[] = L"Bitte einen numerischen Wert als Minimalwert eintragen.";
+constexpr wchar_t kInvalidMinimum[] = L"Bitte einen g\u00FCltigen Wert als Minimalwert eintragen.";
+constexpr wchar_t kNotNumericMaximum[] = L"Bitte einen numerischen Wert als Maximalwert eintragen.";
+constexpr wchar_t kInvalidMaximum[] = L"Bitte einen g\u00FCltigen Wert als Maximalwert eintragen.";
+constexpr wchar_t kMaximumBelowMinimum[] = L"Der Maximalwert muss gr\u00F6\u00DFer sein als der Minimalwert";
+
+struct ControlLayout {
+    int id;
+    const wchar_t* window_class;
+    const wchar_t* text;
+    int left, top, width, height;  // twips
+};
+
+// In tab order, which is the Z-order.
+constexpr ControlLayout kLayout[] = {
+    {kCommand2, L"Button", L"Markierten Eintrag l\u00F6schen", 2280, 2280, 2055, 375},
+    {kCommand1, L"Button", L"Werte hinzuf\u00FCgen", 120, 2280, 2055, 375},
+    {kText3, L"Edit", L"", 3000, 1920, 1335, 285},
+    {kText2, L"Edit", L"", 1560, 1920, 1335, 285},
+    {kText1, L"Edit", L"", 120, 1920, 1335, 285},
+    {kList3, L"ListBox", L"", 3000, 360, 1335, 1425},
+    {kList2, L"ListBox", L"", 1560, 360, 1335, 1425},
+    {kList1, L"ListBox", L"", 120, 360, 1335, 1425},
+    {kLabel3, L"Static", L"Maximalwert:", 3000, 120, 1215, 255},
+    {kLabel2, L"Static", L"Minimalwert:", 1560, 120, 1335, 255},
+    {kLabel1, L"Static", L"Kanal:", 120, 120, 1335, 255},
+    {kCommand3, L"Button", L"Hilfe", 2280, 2760, 2055, 375},
+    {kCheck1, L"Button", L"Plugin aktiviert", 120, 2760, 2055, 375},
+};
+
+int PixelsX(int twips) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(twips, dpi, 1440);
+}
+
+int PixelsY(int twips) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(twips, dpi, 1440);
+}
+
+RECT ClientRectOf(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+using RuleEditorTest = UiTest;
+
+TEST_F(RuleEditorTest, InstanceIsCreatedWithoutLoadingTheWindow) {
+    Microsoft::WRL::ComPtr<IDispatch> editor = RuleEditorInstance();
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(Editor().IsLoaded());
+    EXPECT_FALSE(DialogKeyboardHookInstalled());
+    // The same object every time.
+    EXPECT_EQ(RuleEditorInstance().Get(), editor.Get());
+}
+
+TEST_F(RuleEditorTest, LoadsHiddenWithItsControlsInPlaceAndInTheInitialState) {
+    HWND window = Editor().Handle();
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(TextOf(window), L"Zorvane");
+
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, PixelsX(4470));
+    EXPECT_EQ(client.bottom, PixelsY(3255));
+
+    HWND child = GetWindow(window, GW_CHILD);
+    for (const ControlLayout& expected : kLayout) {
+        SCOPED_TRACE(expected.id);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(GetDlgCtrlID(child), expected.id);
+        wchar_t window_class[32] = {};
+        GetClassNameW(child, window_class, 32);
+        EXPECT_STREQ(window_class, expected.window_class);
+        EXPECT_EQ(TextOf(child), expected.text);
+        const RECT rect = ClientRectOf(child);
+        EXPECT_EQ(rect.left, PixelsX(expected.left));
+        EXPECT_EQ(rect.top, PixelsY(expected.top));
+        EXPECT_EQ(rect.right - rect.left, PixelsX(expected.width));
+        EXPECT_EQ(rect.bottom - rect.top, PixelsY(expected.height));
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr);
+
+    for (int list : {kList1, kList2, kList3}) {
+        const LONG list_style = GetWindowLongW(Control(list), GWL_STYLE);
+        EXPECT_EQ(list_style & (LBS_NOTIFY | LBS_NOINTEGRALHEIGHT), LBS_NOTIFY | LBS_NOINTEGRALHEIGHT);
+        EXPECT_EQ(list_style & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL), 0);
+        EXPECT_TRUE(Rows(list).empty());
+    }
+    EXPECT_EQ(GetWindowLongW(Control(kCheck1), GWL_STYLE) & BS_TYPEMASK, BS_AUTO3STATE);
+    EXPECT_EQ(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(Editor().TimerEnabled());
+    EXPECT_EQ(Editor().TimerInterval(), 1000);
+    // No length limit on the text boxes.
+    EXPECT_GE(SendMessageW(Control(kText1), EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+    EXPECT_TRUE(DialogKeyboardHookInstalled());
+}
+
+TEST_F(RuleEditorTest, ShowActivatesWithTheFocusOnTheDeleteButton) {
+    HWND window = ShowEditor();
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(GetActiveWindow(), window);
+    EXPECT_EQ(GetFocus(), Control(kCommand2));
+}
+
+TEST_F(RuleEditorTest, TabAndShiftTabFollowTheTabOrder) {
+    ShowEditor();
+    const int order[] = {kCommand2, kCommand1, kText3, kText2, kText1, kList3,
+                         kList2, kList1, kCommand3, kCheck1, kCommand2};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        PressKey(VK_TAB);
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), order[i]) << "after Tab number " << i;
+    }
+    for (std::size_t i = std::size(order) - 1; i > 0; --i) {
+        PressKey(VK_TAB, /*shift=*/true);
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), order[i - 1]) << "after Shift+Tab back to " << i - 1;
+    }
+}
+
+TEST_F(RuleEditorTest, KeysTypedReachTheTextBoxesAndEnterClicksTheFocusedButton) {
+    ShowEditor();
+    const struct {
+        int text;
+        std::vector<UINT> keys;
+        const wchar_t* typed;
+    } fields[] = {
+        {kText1, {'4', '2'}, L"42"},
+        {kText2, {'1', '0'}, L"10"},
+        {kText3, {'2', '0', '0'}, L"200"},
+    };
+    for (const auto& field : fields) {
+        SetFocus(Control(field.text));
+        for (UINT key : field.keys) PressKey(key);
+        EXPECT_EQ(TextOf(Control(field.text)), field.typed);
+    }
+    // Enter in a text box adds nothing; on the focused button it clicks it.
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(Rows(kList1).empty());
+    SetFocus(Control(kCommand1));
+    PressKey(VK_RETURN);
+    EXPECT_EQ(Rows(kList1), std::vector<std::wstring>{L"42"});
+    EXPECT_EQ(Rows(kList3), std::vector<std::wstring>{L"200"});
+}
+
+struct AddCase {
+    const wchar_t* channel;
+    const wchar_t* minimum;
+    const wchar_t* maximum;
+    const wchar_t* message;  // null: accepted
+    int focus;               // where the focus is while the message shows
+};
+
+constexpr AddCase kAddCases[] = {
+    {L"512", L"0", L"255", nullptr, 0},
+    {L"7", L"7", L"7", nullptr, 0},
+    {L"513", L"0", L"255", kInvalidChannel, kText1},
+    {L"0", L"0", L"255", kInvalidChannel, kText1},
+    {L"", L"0", L"255", kNotNumericChannel, kText1},
+    {L"abc", L"xyz", L"255", kNotNumericChannel, kText1},
+    {L"5", L"-1", L"255", kInvalidMinimum, kText2},
+    {L"5", L"256", L"255", kInvalidMinimum, kText2},
+    {L"5", L"", L"255", kNotNumericMinimum, kText2},
+    {L"5", L"0", L"-1", kInvalidMaximum, kText3},
+    {L"5", L"0", L"256", kInvalidMaximum, kText3},
+    {L"5", L"0", L"viel", kNotNumericMaximum, kText3},
+    // Refused without a field to blame: the focus stays on the clicked button.
+    {L"100", L"100", L"60", kMaximumBelowMinimum, kCommand1},
+};
+
+TEST_F(RuleEditorTest, AddAcceptsOrRefusesAsTheCheckDecides) {
+    ShowEditor();
+    AddRule(L"3", L"1", L"2");  // a row already there: new rows are appended
+    for (const AddCase& test : kAddCases) {
+        SCOPED_TRACE(testing::Message() << "'" << test.channel << "' '" << test.minimum << "' '" << test.maximum << "'");
+        const std::vector<std::wstring> before = Rows(kList1);
+        boxes_.Clear();
+        AddRule(test.channel, test.minimum, test.maximum);
+
+        if (test.message == nullptr) {
+            EXPECT_TRUE(boxes_.boxes().empty());
+            ASSERT_EQ(Rows(kList1).size(), before.size() + 1);
+            EXPECT_EQ(Rows(kList1).back(), test.channel);
+            EXPECT_EQ(Rows(kList2).back(), test.minimum);
+            EXPECT_EQ(Rows(kList3).back(), test.maximum);
+            EXPECT_EQ(Selections(), (std::vector<int>{0, 0, 0}));
+            for (int text : {kText1, kText2, kText3}) EXPECT_EQ(TextOf(Control(text)), L"");
+        } else {
+            ASSERT_EQ(boxes_.boxes().size(), 1u);
+            const SeenBox& box = boxes_.boxes()[0];
+            EXPECT_EQ(box.text, test.message);
+            EXPECT_EQ(box.title, L"Fehler!");
+            EXPECT_TRUE(box.information_icon);
+            EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
+            EXPECT_EQ(box.owner, Editor().Handle());
+            EXPECT_EQ(GetDlgCtrlID(box.focus), test.focus);
+            EXPECT_EQ(Rows(kList1), before);
+            EXPECT_EQ(TextOf(Control(kText1)), test.channel);
+            EXPECT_EQ(TextOf(Control(kText2)), test.minimum);
+            EXPECT_EQ(TextOf(Control(kText3)), test.maximum);
+        }
+        EXPECT_EQ(Rows(kList2).size(), Rows(kList1).size());
+        EXPECT_EQ(Rows(kList3).size(), Rows(kList1).size());
+    }
+}
+
+struct DeleteCase {
+    int rows;      // rules 1..rows, channel i with minimum i and maximum i + 100
+    int pressed;   // row pressed in List1 first; -1: the selection is cleared instead
+    std::vector<std::wstring> channels_left;
+    int selected_after;
+};
+
+TEST_F(RuleEditorTest, DeleteRemovesTheSelectedRowFromAllThreeLists) {
+    const DeleteCase cases[] = {
+        {3, 1, {L"1", L"3"}, 0},
+        {3, 2, {L"1", L"2"}, 0},
+        {1, 0, {}, -1},
+        {2, -1, {L"1", L"2"}, -1},
+        {0, -1, {}, -1},
+    };
+    for (const DeleteCase& test : cases) {
+        SCOPED_TRACE(testing::Message() << test.rows << " rows, row " << test.pressed);
+        ReleaseWindowInstances();
+        ShowEditor();
+        for (int i = 1; i <= test.rows; ++i) {
+            AddRule(std::to_wstring(i), std::to_wstring(i), std::to_wstring(i + 100));
+        }
+        if (test.pressed >= 0) {
+            PressOnRow(Control(kList1), test.pressed);
+        } else {
+            for (int list : {kList1, kList2, kList3}) SendMessageW(Control(list), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        }
+        Click(Control(kCommand2));
+
+        EXPECT_EQ(Rows(kList1), test.channels_left);
+        ASSERT_EQ(Rows(kList2).size(), test.channels_left.size());
+        ASSERT_EQ(Rows(kList3).size(), test.channels_left.size());
+        for (std::size_t row = 0; row < test.channels_left.size(); ++row) {
+            EXPECT_EQ(Rows(kList2)[row], test.channels_left[row]);
+            EXPECT_EQ(Rows(kList3)[row], std::to_wstring(std::stoi(test.channels_left[row]) + 100));
+        }
+        EXPECT_EQ(Selections(), (std::vector<int>(3, test.selected_after)));
+        EXPECT_TRUE(boxes_.boxes().empty());
+    }
+}
+
+TEST_F(RuleEditorTest, AMousePressOnAnyListSelectsTheRowInTheOtherTwo) {
+    ShowEditor();
+    for (int i = 1; i <= 5; ++i) AddRule(std::to_wstring(i * 10), L"0", L"255");
+    const struct {
+        int list;
+        int row;
+        UINT button;
+    } presses[] = {
+        {kList2, 3, WM_LBUTTONDOWN},
+        {kList1, 1, WM_LBUTTONDOWN},
+        {kList3, 4, WM_LBUTTONDOWN},
+        {kList2, 2, WM_LBUTTONDOWN},
+    };
+    for (const auto& press : presses) {
+        SCOPED_TRACE(testing::Message() << "list " << press.list << " row " << press.row);
+        PressOnRow(Control(press.list), press.row, press.button);
+        EXPECT_EQ(Selections(), (std::vector<int>(3, press.row)));
+    }
+    // A right press leaves the list's own selection where it is; the others still agree.
+    SendMessageW(Control(kList3), LB_SETCURSEL, 0, 0);
+    PressOnRow(Control(kList3), 4, WM_RBUTTONDOWN);
+    const int row = Selection(kList3);
+    EXPECT_EQ(Selections(), (std::vector<int>(3, row)));
+}
+
+TEST_F(RuleEditorTest, AKeyboardSelectionChangeIsMirrored) {
+    ShowEditor();
+    for (int i = 1; i <= 4; ++i) AddRule(std::to_wstring(i), L"0", L"255");
+    PressOnRow(Control(kList3), 1);
+    SetFocus(Control(kList3));
+    PressKey(VK_DOWN);
+    EXPECT_EQ(Selections(), (std::vector<int>{2, 2, 2}));
+    SetFocus(Control(kList1));
+    PressKey(VK_HOME);
+    EXPECT_EQ(Selections(), (std::vector<int>{0, 0, 0}));
+}
+
+TEST_F(RuleEditorTest, ClosingDiscardsRulesCheckBoxAndInterval) {
+    HWND first = ShowEditor();
+    AddRule(L"1", L"2", L"3");
+    Click(Control(kCheck1));
+    Editor().SetTimerInterval(40);
+    ASSERT_NE(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    SendMessageW(first, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump(20);
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_FALSE(Editor().IsLoaded());
+    EXPECT_FALSE(DialogKeyboardHookInstalled());
+
+    ShowEditor();
+    EXPECT_TRUE(Rows(kList1).empty());
+    EXPECT_TRUE(Rows(kList2).empty());
+    EXPECT_TRUE(Rows(kList3).empty());
+    EXPECT_EQ(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(Editor().TimerEnabled());
+    EXPECT_EQ(Editor().TimerInterval(), 1000);
+}
+
+TEST_F(RuleEditorTest, HideOnlyHides) {
+    HWND window = ShowEditor();
+    AddRule(L"9", L"0", L"1");
+    Editor().Hide();
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_TRUE(Editor().IsLoaded());
+    Editor().Show();
+    EXPECT_EQ(Editor().Handle(), window);
+    EXPECT_EQ(Rows(kList1), std::vector<std::wstring>{L"9"});
+}
+
+TEST_F(RuleEditorTest, ModuleIsKeptWhileReferencedOrLoaded) {
+    EXPECT_FALSE(WindowsKeepModule());
+    {
+        Microsoft::WRL::ComPtr<IDispatch> outside = RuleEditorInstance();
+        EXPECT_TRUE(WindowsKeepModule());
+    }
+    EXPECT_EQ(Editor().ReferenceCount(), 1u);
+    EXPECT_FALSE(WindowsKeepModule());  // the component's own reference does not count
+    HWND window = ShowEditor();
+    EXPECT_TRUE(WindowsKeepModule());
+    Click(Control(kCommand3));  // the about window
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WindowsKeepModule());
+    AboutFormInstance().Unload();
+    EXPECT_FALSE(WindowsKeepModule());
+}
+
+TEST_F(RuleEditorTest, ScreenshotWithAFewRules) {
+    HWND window = ShowEditor();
+    AddRule(L"1", L"0", L"255");
+    AddRule(L"12", L"20", L"200");
+    AddRule(L"512", L"64", L"128");
+    TypeRule(L"7", L"10", L"");
+    PressOnRow(Control(kList2), 1);
+    EXPECT_TRUE(SaveScreenshot(window, L"rule_editor"));
+}
+
+}  // namespace
+}  // namespace zorvane::ui::test

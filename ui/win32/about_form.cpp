@@ -1,0 +1,236 @@
+#include "ui/win32/about_form.h"
+
+#include <string>
+
+#include "ui/win32/about_picture.h"
+#include "ui/win32/control_ids.h"
+#include "ui/win32/dialog_keyboard.h"
+#include "ui/win32/window_instances.h"
+#include "win/com_error.h"
+
+namespace zorvane::ui {
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// A dialog frame, and no task-bar button for a window that has no owner.
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW;
+constexpr int kClientWidth = 5565;
+constexpr int kClientHeight = 4065;
+
+constexpr wchar_t kDescription[] =
+    L"Dieses Plugin erm\u00F6glicht es, ausgew\u00E4hlte Kan\u00E4le auf einen bestimmten "
+    L"Minimal- und Maximalwert zu begrenzen. Dazu m\u00FCssen die drei Felder f\u00FCr Kanal, "
+    L"Minimalwert und Maximalwert ausgef\u00FCllt werden. Anschlie\u00DFend muss der Button "
+    L"'Werte hinzuf\u00FCgen' gedr\u00FCckt werden. Es k\u00F6nnen beliebig viele Kan\u00E4le "
+    L"eingetragen werden. Zum L\u00F6schen eines Eintrags muss dieser markiert werden und "
+    L"anschlie\u00DFend auf den Button 'Markierten Eintrag l\u00F6schen' gedr\u00FCckt werden. "
+    L"Durch Klick auf 'Gew\u00E4hltes Plugin konfigurieren' in der Pluginverwaltung kann das "
+    L"Interval des Timers eingestellt werden. Dieses gibt an, wie oft der Kanalwert abgefragt "
+    L"werden soll und bei Bedarf manipuliert werden soll.";
+
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+
+// In tab order. picIcon's size follows its picture; the table gives its place.
+constexpr ControlSpec kControls[] = {
+    {L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, kCmdOk, {4200, 3600, 1260, 345}},
+    {L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, 0, kPicIcon, {120, 120, 870, 870}},
+    {L"STATIC", kDescription, kLabel, 0, kLblDescription, {1080, 1080, 4395, 2370}},
+    {L"STATIC", L"", kLabel, 0, kLblDisclaimer, {120, 4920, 2790, 825}},
+    {L"STATIC", L"Orbanel Plugin: Zorvane", kLabel, 0, kLblTitle, {1080, 240, 3885, 360}},
+    {L"STATIC", L"Version 0.1 (Jorvin Ulvmar)", kLabel, 0, kLblVersion, {1080, 600, 3885, 225}},
+    {L"STATIC", L"", SS_NOTIFY, 0, kAboutLabel1, {840, 3720, 135, 135}},
+};
+
+struct Separator {
+    COLORREF color;
+    int width;  // pixels
+    POINT from, to;  // twips
+};
+
+// Drawn in this order: each etched line is a white and a grey one on top of each other.
+constexpr Separator kSeparators[] = {
+    {RGB(255, 255, 255), 2, {0, 3480}, {5549, 3480}},
+    {RGB(128, 128, 128), 1, {0, 3480}, {5564, 3480}},
+    {RGB(128, 128, 128), 1, {840, 3240}, {840, 1200}},
+    {RGB(255, 255, 255), 2, {840, 1200}, {840, 3240}},
+};
+
+using UniquePen = win::UniqueHandle<HPEN, win::GdiObjectTraits>;
+
+struct MemoryDcTraits {
+    static void Close(HDC dc) noexcept { DeleteDC(dc); }
+};
+using UniqueMemoryDc = win::UniqueHandle<HDC, MemoryDcTraits>;
+
+POINT PixelsOf(POINT twips, const Dpi& dpi) noexcept {
+    const RECT rect = ToPixels({twips.x, twips.y, 0, 0}, dpi);
+    return {rect.left, rect.top};
+}
+
+}  // namespace
+
+void AboutForm::Load() {
+    if (window_) return;
+    RegisterFormClass(kClassName, WindowProc);
+    dpi_ = ScreenDpi();
+    const SIZE outer = OuterSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle, dpi_);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + ((work.right - work.left) - outer.cx) / 2;
+    const int y = work.top + ((work.bottom - work.top) - outer.cy) / 2;
+    create_failure_ = nullptr;
+    // Created under the caption it carries before it loads; loading sets the real one.
+    HWND window = CreateWindowExW(kExStyle, kClassName, L"Hilfe", kStyle, x, y, outer.cx,
+                                  outer.cy, nullptr, nullptr, ModuleInstance(), this);
+    if (window == nullptr) {
+        if (create_failure_) std::rethrow_exception(std::exchange(create_failure_, nullptr));
+        ThrowLastError();
+    }
+}
+
+void AboutForm::Show() {
+    Load();
+    ShowWindow(window_.get(), SW_SHOW);
+    SetForegroundWindow(window_.get());
+}
+
+void AboutForm::Unload() noexcept {
+    if (window_) DestroyWindow(window_.get());
+}
+
+LRESULT CALLBACK AboutForm::WindowProc(HWND window, UINT message, WPARAM wparam,
+                                       LPARAM lparam) noexcept {
+    return DispatchToForm<AboutForm>(window, message, wparam, lparam);
+}
+
+LRESULT AboutForm::OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_NCCREATE:
+        window_.reset(window);
+        break;
+    case WM_CREATE:
+        CreateControls();
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case IDOK:
+        case IDCANCEL:  // Esc
+            DestroyWindow(window);
+            return 0;
+        case kAboutLabel1:
+            if (HIWORD(wparam) == STN_CLICKED) {
+                ShowInformation(window, L"Die Wei\u00DFhaarige hat wei\u00DFe Haare!",
+                                L"Die Wei\u00DFhaarige...");
+            }
+            return 0;
+        default:
+            return 0;
+        }
+    case DM_GETDEFID:
+        return MAKELRESULT(kCmdOk, DC_HASDEFID);
+    case WM_PAINT:
+        Paint(window);
+        return 0;
+    case WM_DRAWITEM:
+        if (wparam == kPicIcon) {
+            DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+            return TRUE;
+        }
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(window, focus)) last_focus_ = focus;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (last_focus_ != nullptr && IsWindow(last_focus_)) SetFocus(last_focus_);
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        DetachDialogKeyboard(window);
+        return 0;
+    case WM_NCDESTROY:
+        window_.release();
+        font_.reset();
+        picture_.Reset();
+        last_focus_ = nullptr;
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void AboutForm::OnMessageFailed(UINT message) noexcept {
+    if (message == WM_CREATE || message == WM_NCCREATE) create_failure_ = std::current_exception();
+}
+
+void AboutForm::CreateControls() {
+    HWND window = window_.get();
+    SetWindowTextW(window, (std::wstring(L"Info zu ") + kComponentTitle).c_str());
+    font_ = CreateMessageFont();
+    for (const ControlSpec& spec : kControls) CreateControl(window, spec, dpi_, font_.get());
+    try {
+        picture_ = LoadAboutPicture();
+    } catch (...) {
+        // The window is useful without its picture; the box stays empty.
+        OutputDebugStringW(L"Zorvane: the about picture did not load\n");
+    }
+    PlacePicture();
+    last_focus_ = GetDlgItem(window, kCmdOk);
+    AttachDialogKeyboard(window);
+}
+
+void AboutForm::PlacePicture() noexcept {
+    if (!picture_) return;
+    try {
+        const PictureBitmap bitmap = BitmapOf(picture_.Get());
+        HWND box = GetDlgItem(window_.get(), kPicIcon);
+        // The box takes the picture's own pixel size, plus its border.
+        RECT outer{0, 0, bitmap.size.cx, bitmap.size.cy};
+        AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(box, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongPtrW(box, GWL_EXSTYLE)));
+        SetWindowPos(box, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } catch (...) {
+        picture_.Reset();
+    }
+}
+
+void AboutForm::Paint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc == nullptr) return;
+    for (const Separator& line : kSeparators) {
+        UniquePen pen(CreatePen(PS_SOLID, line.width, line.color));
+        if (!pen) continue;
+        HGDIOBJ old = SelectObject(dc, pen.get());
+        const POINT from = PixelsOf(line.from, dpi_);
+        const POINT to = PixelsOf(line.to, dpi_);
+        MoveToEx(dc, from.x, from.y, nullptr);
+        LineTo(dc, to.x, to.y);
+        SelectObject(dc, old);
+    }
+    EndPaint(window, &paint);
+}
+
+void AboutForm::DrawPicture(const DRAWITEMSTRUCT& item) noexcept {
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    if (!picture_) return;
+    try {
+        const PictureBitmap bitmap = BitmapOf(picture_.Get());
+        UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
+        if (!memory) return;
+        HGDIOBJ old = SelectObject(memory.get(), bitmap.bitmap);
+        BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, bitmap.size.cx, bitmap.size.cy,
+               memory.get(), 0, 0, SRCCOPY);
+        SelectObject(memory.get(), old);
+    } catch (...) {
+        // Nothing to draw.
+    }
+}
+
+}  // namespace zorvane::ui

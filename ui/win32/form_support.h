@@ -1,0 +1,96 @@
+#pragma once
+// What both windows need: the module's own instance, twips at the screen's resolution,
+// child controls from a table, the system message font, the window classes, and a
+// window procedure that lets no exception out.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "common/number_text.h"
+#include "win/handles.h"
+
+namespace zorvane::ui {
+
+// The module this code is linked into (the DLL in the component), never the host's.
+HINSTANCE ModuleInstance() noexcept;
+
+// [[noreturn]] with the thread's last error, or E_FAIL when there is none.
+[[noreturn]] void ThrowLastError();
+
+// Pixels per logical inch of the screen, horizontally and vertically.
+struct Dpi {
+    int x = 96;
+    int y = 96;
+};
+Dpi ScreenDpi() noexcept;
+
+struct TwipsRect {
+    int left, top, width, height;
+};
+
+RECT ToPixels(const TwipsRect& twips, const Dpi& dpi) noexcept;
+
+// A window's outer size for a client area given in twips.
+SIZE OuterSizeForClient(int width_twips, int height_twips, DWORD style, DWORD ex_style,
+                        const Dpi& dpi) noexcept;
+
+struct ControlSpec {
+    const wchar_t* window_class;
+    const wchar_t* text;
+    // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS are added: where controls overlap, the one
+    // earlier in the tab order stays on top, as a label never covers a list box.
+    DWORD style;
+    DWORD ex_style;
+    int id;
+    TwipsRect place;
+};
+
+// Creates the control and hands it the font; throws on failure.
+HWND CreateControl(HWND parent, const ControlSpec& spec, const Dpi& dpi, HFONT font);
+
+// The system's message font (what dialogs and message boxes write with).
+win::UniqueFont CreateMessageFont();
+
+std::wstring WindowText(HWND window);
+
+// The user's decimal and group separators, as the number reader takes them.
+NumberFormat UserNumberFormat() noexcept;
+
+// A modal information box; the title and message as given.
+void ShowInformation(HWND owner, std::wstring_view message, const wchar_t* title) noexcept;
+
+// Registers the class once per module load; later calls find it registered.
+void RegisterFormClass(const wchar_t* class_name, WNDPROC procedure);
+void UnregisterFormClass(const wchar_t* class_name) noexcept;
+
+// Logs a failure that a window procedure could not hand to anyone.
+void ReportWindowFailure(const wchar_t* where) noexcept;
+
+// The body of a form's static window procedure: `this` travels in GWLP_USERDATA from
+// WM_NCCREATE on, and exceptions end here.
+template <class Form>
+LRESULT DispatchToForm(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    Form* form = nullptr;
+    if (message == WM_NCCREATE) {
+        form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    } else {
+        form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (form == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+
+    LRESULT result = 0;
+    try {
+        result = form->OnMessage(window, message, wparam, lparam);
+    } catch (...) {
+        form->OnMessageFailed(message);
+        ReportWindowFailure(Form::kClassName);
+        // A failed creation must say so, or the window would live half-built.
+        result = (message == WM_CREATE) ? -1 : (message == WM_NCCREATE) ? FALSE : 0;
+    }
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return result;
+}
+
+}  // namespace zorvane::ui
