@@ -40,25 +40,28 @@ TEST_F(IntervalDialogTest, TheBoxAsksWithAnEmptyEditOkAndCancel) {
 TEST_F(IntervalDialogTest, TheTypedTextDecidesTheInterval) {
     const struct {
         const wchar_t* typed;
-        int button;
+        int button;  // clicked, or 0 for the key
+        UINT key;    // pressed in the edit
         const wchar_t* message;  // null: accepted
         int interval;
     } cases[] = {
-        {L"10000", IDOK, nullptr, 10000},
-        {L"1", IDOK, nullptr, 1},
-        {L" 250 ", IDOK, nullptr, 250},
-        {L"10001", IDOK, kTooLarge, 0},
-        {L"0", IDOK, kTooSmall, 0},
-        {L"-5", IDOK, kTooSmall, 0},
-        {L"", IDOK, kNotNumeric, 0},
-        {L"schnell", IDOK, kNotNumeric, 0},
-        {L"50", IDCANCEL, kNotNumeric, 0},  // Cancel hands over the empty text
+        {L"10000", IDOK, 0, nullptr, 10000},
+        {L"1", IDOK, 0, nullptr, 1},
+        {L" 250 ", IDOK, 0, nullptr, 250},
+        {L"300", 0, VK_RETURN, nullptr, 300},
+        {L"10001", IDOK, 0, kTooLarge, 0},
+        {L"0", IDOK, 0, kTooSmall, 0},
+        {L"-5", IDOK, 0, kTooSmall, 0},
+        {L"", IDOK, 0, kNotNumeric, 0},
+        {L"schnell", IDOK, 0, kNotNumeric, 0},
+        {L"50", IDCANCEL, 0, kNotNumeric, 0},  // Cancel hands over the empty text
+        {L"50", 0, VK_ESCAPE, kNotNumeric, 0},
     };
     for (const auto& test : cases) {
-        SCOPED_TRACE(testing::Message() << "'" << test.typed << "' button " << test.button);
+        SCOPED_TRACE(testing::Message() << "'" << test.typed << "' button " << test.button << " key " << test.key);
         ReleaseWindowInstances();
         boxes_.Clear();
-        boxes_.Then(TypeAndClick(test.typed, test.button));
+        boxes_.Then(test.button != 0 ? TypeAndClick(test.typed, test.button) : TypeAndPress(test.typed, test.key));
         RunPluginConfigurationData();
 
         if (test.message == nullptr) {

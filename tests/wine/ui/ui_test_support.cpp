@@ -144,6 +144,15 @@ BoxWatcher::Action WhenShown(BoxWatcher::Action action) {
     };
 }
 
+BoxWatcher::Action TypeAndPress(std::wstring text, UINT virtual_key) {
+    return [text = std::move(text), virtual_key](HWND box) {
+        HWND edit = FindWindowExW(box, nullptr, L"Edit", nullptr);
+        SetWindowTextW(edit, text.c_str());
+        PostMessageW(edit, WM_KEYDOWN, virtual_key, 1);
+        PostMessageW(edit, WM_KEYUP, virtual_key, static_cast<LPARAM>(0xC0000001u));
+    };
+}
+
 void TypeInto(HWND edit, std::wstring_view text) {
     const std::wstring copy(text);
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()));

@@ -56,8 +56,10 @@ private:
     std::set<HWND> handled_;
 };
 
-// Actions for the input box: type the text into its edit, then click OK or Cancel.
+// Actions for the input box: type the text into its edit, then click OK or Cancel, or
+// press a key in the edit (Enter, Esc) through the box's own message loop.
 BoxWatcher::Action TypeAndClick(std::wstring text, int button_id);
+BoxWatcher::Action TypeAndPress(std::wstring text, UINT virtual_key);
 
 // Runs the action once the box is on the screen and its modal loop is running (from a
 // thread timer that loop dispatches), instead of while it is being activated.
