@@ -1,0 +1,80 @@
+#pragma once
+// The host's view of what the plug-in does: its calls in the trace form
+// (`ChannelGetValue 5 -> 3`, `SetChannel 5, 10, true`), the ticks of its timer, the
+// host's own commands, and the counts a summary needs.
+#include <windows.h>
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/standin/standin_host.h"
+#include "win/handles.h"
+
+namespace zorvane::host_app {
+
+struct ChannelWrites {
+    unsigned count = 0;
+    int last_value = -1;
+    ULONGLONG last_time_ms = 0;  // GetTickCount64 of the last write
+};
+
+class CallLog {
+public:
+    // The list a person sees keeps this many lines; older ones drop off.
+    static constexpr std::size_t kKeptLines = 400;
+
+    explicit CallLog(std::shared_ptr<standin::StandinHost> host);
+
+    // Every new line, as it is added (the scenario prints them; the window lists them).
+    void SetSink(std::function<void(const std::wstring&)> sink) { sink_ = std::move(sink); }
+
+    // Takes the calls and writes the host has seen since the last time.
+    void Drain();
+    // A line of the host's own (a command it gave, a step of the scenario).
+    void Note(const std::wstring& text);
+
+    // The plug-in's timer is about to tick.
+    void TickStarting();
+
+    unsigned ticks() const noexcept { return ticks_; }
+    unsigned reads() const noexcept { return reads_; }
+    unsigned writes() const noexcept { return writes_; }
+    unsigned failed_calls() const noexcept { return failed_; }
+    // Seconds between the last two ticks; 0 before the second.
+    double last_tick_gap() const noexcept { return last_gap_; }
+    const ChannelWrites& writes_to(int channel) const { return channel_writes_.at(Slot(channel)); }
+    const std::deque<std::wstring>& lines() const noexcept { return lines_; }
+
+private:
+    static std::size_t Slot(int channel);
+    void Add(std::wstring line);
+
+    std::shared_ptr<standin::StandinHost> host_;
+    std::function<void(const std::wstring&)> sink_;
+    std::deque<std::wstring> lines_;
+    std::array<ChannelWrites, 512> channel_writes_{};
+    unsigned ticks_ = 0, reads_ = 0, writes_ = 0, failed_ = 0;
+    double last_tick_at_ = 0, last_gap_ = 0;
+};
+
+// Watches this thread's messages for the timer ticks of one window (the plug-in's tool
+// window, whose timer drives the clamping) in whatever message loop runs, modal ones too.
+class TickWatch {
+public:
+    TickWatch(CallLog& log, HWND window);  // throws win::ComError
+    ~TickWatch();
+    TickWatch(const TickWatch&) = delete;
+    TickWatch& operator=(const TickWatch&) = delete;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) noexcept;
+
+    CallLog& log_;
+    HWND window_;
+    win::UniqueHook hook_;
+};
+
+}  // namespace zorvane::host_app

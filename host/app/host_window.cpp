@@ -1,0 +1,507 @@
+#include "host/app/host_window.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+#include <string>
+
+#include "win/com_error.h"
+
+namespace zorvane::host_app {
+namespace {
+
+constexpr wchar_t kClassName[] = L"ZorvaneStandinHost";
+constexpr wchar_t kTitle[] = L"Stand-in-Pult \u2013 Zorvane";
+
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 100;
+constexpr UINT_PTR kDriftTimer = 2;
+constexpr int kDriftStep = 3;
+
+constexpr int kMargin = 8;
+constexpr int kButtonHeight = 26;
+constexpr int kGridTop = kMargin + kButtonHeight + 8;
+constexpr int kFaderTop = kGridTop + UniverseView::kHeight + 8;
+constexpr int kLogTop = kFaderTop + 34;
+constexpr int kLogHeight = 170;
+constexpr int kClientWidth = UniverseView::kWidth + 2 * kMargin;
+constexpr int kClientHeight = kLogTop + 18 + kLogHeight + kMargin + 22;  // + status bar
+
+std::wstring BoolText(bool value) { return value ? L"true" : L"false"; }
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// A whole number typed by a person, or nullopt.
+std::optional<int> WholeNumber(const std::wstring& text) {
+    if (text.empty() || text.size() > 6) return std::nullopt;
+    int value = 0;
+    for (wchar_t digit : text) {
+        if (digit < L'0' || digit > L'9') return std::nullopt;
+        value = value * 10 + (digit - L'0');
+    }
+    return value;
+}
+
+HMENU BuildMenu() {
+    HMENU plugin = CreatePopupMenu();
+    AppendMenuW(plugin, MF_STRING, kConfigureButton, L"Plugin &konfigurieren\u2026 (Configure)");
+    AppendMenuW(plugin, MF_STRING, kEnableButton, L"&Aktivieren (Enable)");
+    AppendMenuW(plugin, MF_STRING, kDisableButton, L"&Deaktivieren (Disable)");
+    AppendMenuW(plugin, MF_STRING, kTermButton, L"&Beenden (Term)");
+    AppendMenuW(plugin, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(plugin, MF_STRING, kLoadCommand, L"Plugin &laden");
+    AppendMenuW(plugin, MF_STRING, kShowToolButton, L"&Werkzeugfenster zeigen (Show)");
+    AppendMenuW(plugin, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(plugin, MF_STRING, kExitCommand, L"Pult &schlie\u00DFen");
+
+    HMENU view_mode = CreatePopupMenu();
+    AppendMenuW(view_mode, MF_STRING, kViewMode0Command, L"ViewMode &0");
+    AppendMenuW(view_mode, MF_STRING, kViewMode1Command, L"ViewMode &1");
+    AppendMenuW(view_mode, MF_STRING, kViewMode2Command, L"ViewMode &2");
+
+    HMENU project = CreatePopupMenu();
+    AppendMenuW(project, MF_STRING, kClearProjectCommand, L"&Neues Projekt (ClearProjectData)");
+    AppendMenuW(project, MF_STRING, kLoadProjectCommand, L"Projekt \u00F6&ffnen (LoadProjectData)");
+    AppendMenuW(project, MF_STRING, kSaveProjectCommand, L"Projekt &speichern (SaveProjectData)");
+    AppendMenuW(project, MF_STRING, kAskToSaveCommand, L"Speichern &abfragen (AskToSaveProjectData)");
+    AppendMenuW(project, MF_POPUP, reinterpret_cast<UINT_PTR>(view_mode), L"&Ansicht");
+
+    HMENU bar = CreateMenu();
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugin), L"&Plugin");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(project), L"P&rojekt");
+    return bar;
+}
+
+void RegisterHostClass(WNDPROC procedure) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &window_class)) return;
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kClassName;
+    if (RegisterClassExW(&window_class) == 0) win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), L"RegisterClassEx");
+}
+
+}  // namespace
+
+HostWindow::HostWindow(bool quiet)
+    : quiet_(quiet),
+      host_(std::make_shared<standin::StandinHost>()),
+      log_(host_),
+      session_(host_),
+      view_(host_->universe, log_) {
+    log_.SetSink([this](const std::wstring& line) { AddLogLine(line); });
+}
+
+HostWindow::~HostWindow() {
+    tick_watch_.reset();
+    window_.reset();
+    session_.Unload();
+}
+
+void HostWindow::Create(int show) {
+    RegisterHostClass(WindowProc);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    LOGFONTW fixed{};
+    fixed.lfHeight = metrics.lfMessageFont.lfHeight;
+    fixed.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    std::wcscpy(fixed.lfFaceName, L"Courier New");
+    log_font_.reset(CreateFontIndirectW(&fixed));
+
+    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    RECT outer{0, 0, kClientWidth, kClientHeight};
+    HMENU menu = BuildMenu();
+    AdjustWindowRectEx(&outer, style, TRUE, 0);
+    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kTitle, style, 0, 0, outer.right - outer.left,
+                                  outer.bottom - outer.top, nullptr, menu, GetModuleHandleW(nullptr), this);
+    if (window == nullptr) {
+        DestroyMenu(menu);
+        win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), L"CreateWindowEx host window");
+    }
+    CreateControls();
+    UpdateCommandStates();
+    UpdateStatus();
+    ShowWindow(window, show);
+    UpdateWindow(window);
+    SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
+}
+
+void HostWindow::CreateControls() {
+    HWND window = window_.get();
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const auto add = [&](const wchar_t* type, const wchar_t* text, DWORD style, DWORD ex_style, int id, int x,
+                         int y, int width, int height) {
+        HWND control = CreateWindowExW(ex_style, type, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                                       window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                                       nullptr);
+        if (control == nullptr) win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), L"CreateWindowEx control");
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        return control;
+    };
+    constexpr DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
+    int x = kMargin;
+    const auto next_button = [&](const wchar_t* text, int id, int width) {
+        add(L"BUTTON", text, button, 0, id, x, kMargin, width, kButtonHeight);
+        x += width + 6;
+    };
+    next_button(L"Plugin konfigurieren\u2026", kConfigureButton, 150);
+    next_button(L"Aktivieren", kEnableButton, 96);
+    next_button(L"Deaktivieren", kDisableButton, 96);
+    next_button(L"Beenden", kTermButton, 96);
+    next_button(L"Werkzeugfenster", kShowToolButton, 120);
+    add(L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kModuleLabel, x + 8, kMargin + 5,
+        kClientWidth - x - 8 - kMargin, 18);
+
+    view_.Create(window, kMargin, kGridTop, kUniverse);
+    view_.OnChannelPicked([this](int channel) { OnChannelPicked(channel); });
+
+    const int row = kFaderTop;
+    add(L"STATIC", L"Kanal:", SS_RIGHT, 0, kChannelLabel, kMargin, row + 5, 40, 18);
+    add(L"EDIT", L"1", ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kChannelEdit, kMargin + 44, row + 2,
+        50, 22);
+    add(L"STATIC", L"Wert:", SS_RIGHT, 0, kValueLabel, kMargin + 100, row + 5, 36, 18);
+    add(L"EDIT", L"0", ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kValueEdit, kMargin + 140, row + 2, 50,
+        22);
+    add(L"BUTTON", L"Wert setzen", button | BS_DEFPUSHBUTTON, 0, kSetValueButton, kMargin + 198, row, 100,
+        kButtonHeight);
+    HWND fader = add(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_BOTH | TBS_NOTICKS | WS_TABSTOP, 0, kFader, kMargin + 306,
+                     row, 330, 28);
+    SendMessageW(fader, TBM_SETRANGE, FALSE, MAKELPARAM(0, standin::Universe::kMaxValue));
+    SendMessageW(fader, TBM_SETPAGESIZE, 0, 16);
+    add(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0, kFaderLabel, kMargin + 644, row + 5, 130, 18);
+    add(L"BUTTON", L"Drift (Kan\u00E4le wandern)", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kDriftCheck, kMargin + 780, row + 2,
+        170, 22);
+
+    add(L"STATIC", L"Aufrufe des Plugins beim Pult (neueste unten):", SS_LEFT, 0, kLogLabel, kMargin, kLogTop, 400, 16);
+    HWND list = add(L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+                    kLogList, kMargin, kLogTop + 18, UniverseView::kWidth, kLogHeight);
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(log_font_.get()), FALSE);
+    add(STATUSCLASSNAMEW, L"", 0, 0, kStatusBar, 0, 0, 0, 0);
+
+    OnChannelPicked(1);
+}
+
+LRESULT CALLBACK HostWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+        auto* self = static_cast<HostWindow*>(create->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_.reset(window);
+    }
+    auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+    try {
+        return self->OnMessage(message, wparam, lparam);
+    } catch (const win::ComError& error) {
+        self->ShowFailure(L"Pult", error.description());
+    } catch (...) {
+        self->ShowFailure(L"Pult", L"unerwarteter Fehler");
+    }
+    return 0;
+}
+
+LRESULT HostWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    HWND window = window_.get();
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    case WM_HSCROLL:
+        if (reinterpret_cast<HWND>(lparam) == control(kFader)) OnFaderScrolled();
+        return 0;
+    case WM_TIMER:
+        if (wparam == kRefreshTimer) Refresh();
+        if (wparam == kDriftTimer) {
+            host_->universe.Wander();
+            view_.Refresh();
+        }
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        KillTimer(window, kRefreshTimer);
+        KillTimer(window, kDriftTimer);
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        window_.release();
+        return DefWindowProcW(window, message, wparam, lparam);
+    default:
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+void HostWindow::OnCommand(int id, int code) {
+    if (code != BN_CLICKED && code != 0) return;  // menu items arrive with 0
+    switch (id) {
+    case kConfigureButton: Configure(); break;
+    case kEnableButton: Enable(); break;
+    case kDisableButton: Disable(); break;
+    case kTermButton: Term(); break;
+    case kShowToolButton: ShowToolWindow(); break;
+    case kLoadCommand: LoadPlugin(); break;
+    case kSetValueButton: SetFaderFromEdits(); break;
+    case kDriftCheck: OnDriftClicked(); break;
+    case kExitCommand: DestroyWindow(window_.get()); break;
+    case kClearProjectCommand:
+    case kLoadProjectCommand:
+    case kSaveProjectCommand:
+    case kAskToSaveCommand:
+    case kViewMode0Command:
+    case kViewMode1Command:
+    case kViewMode2Command: ProjectCommand(id); break;
+    default: break;
+    }
+}
+
+template <class Body>
+bool HostWindow::Run(const wchar_t* what, Body&& body) {
+    try {
+        body();
+        Refresh();
+        return true;
+    } catch (const win::ComError& error) {
+        ShowFailure(what, error.description());
+    } catch (const std::exception&) {
+        ShowFailure(what, L"unerwarteter Fehler");
+    }
+    Refresh();
+    return false;
+}
+
+bool HostWindow::LoadPlugin() {
+    const bool loaded = Run(L"Plugin laden", [this] {
+        tick_watch_.reset();
+        tool_window_ = nullptr;
+        session_.Load(kPlugInProgId);
+        log_.Note(L"> CLSIDFromProgID " + Quoted(kPlugInProgId) + L" -> " + GuidText(session_.class_id()));
+        log_.Note(L"> CoCreateInstance -> IVELTPlugin");
+        log_.Note(L"> Init " + Quoted(PluginSession::kHostTitle) + L", " + Quoted(session_.file_name()) +
+                  L", <helper> -> " + BoolText(session_.init_result()));
+        log_.Note(L"> PluginName -> " + Quoted(session_.plugin_name()));
+        const ModuleDescription& module = session_.module();
+        log_.Note(L"> ModuleInfo -> ModuleName " + Quoted(module.name) + L", Configurable " +
+                  BoolText(module.configurable) + L", ToolWindowName " + Quoted(module.tool_window_name));
+        tool_window_ = session_.ToolWindowHandle();
+        tick_watch_ = std::make_unique<TickWatch>(log_, tool_window_);
+        session_.ShowToolWindow();
+        log_.Note(L"> ToolWindow.Show");
+        PlaceToolWindowBeside();
+    });
+    UpdateCommandStates();
+    UpdateStatus();
+    return loaded;
+}
+
+bool HostWindow::ShowToolWindow() {
+    return Run(L"Werkzeugfenster", [this] {
+        session_.ShowToolWindow();
+        log_.Note(L"> ToolWindow.Show");
+    });
+}
+
+bool HostWindow::Configure(bool* result) {
+    return Run(L"Configure", [&] {
+        log_.Note(L"> Configure");
+        // The host's window is the active one while the plug-in asks for its settings.
+        SetActiveWindow(window_.get());
+        const bool answer = session_.Configure();
+        log_.Note(L"> Configure -> " + BoolText(answer));
+        if (result != nullptr) *result = answer;
+    });
+}
+
+bool HostWindow::Enable(bool* result) {
+    return Run(L"Enable", [&] {
+        const bool answer = session_.Enable();
+        log_.Note(L"> Enable -> " + BoolText(answer));
+        if (result != nullptr) *result = answer;
+    });
+}
+
+bool HostWindow::Disable(bool* result) {
+    return Run(L"Disable", [&] {
+        const bool answer = session_.Disable();
+        log_.Note(L"> Disable -> " + BoolText(answer));
+        if (result != nullptr) *result = answer;
+    });
+}
+
+bool HostWindow::Term(bool* result) {
+    const bool done = Run(L"Term", [&] {
+        const bool answer = session_.Term();
+        log_.Note(L"> Term -> " + BoolText(answer));
+        if (result != nullptr) *result = answer;
+        // The host lets go of the plug-in after Term; its window goes out of sight.
+        session_.HideToolWindow();
+        tick_watch_.reset();
+        tool_window_ = nullptr;
+        session_.Unload();
+        CoFreeUnusedLibraries();
+        log_.Note(L"> Plugin freigegeben");
+    });
+    UpdateCommandStates();
+    UpdateStatus();
+    return done;
+}
+
+bool HostWindow::ProjectCommand(int command, bool* result) {
+    return Run(L"Projekt", [&] {
+        switch (command) {
+        case kClearProjectCommand:
+            session_.ClearProjectData();
+            log_.Note(L"> ClearProjectData");
+            break;
+        case kLoadProjectCommand:
+            session_.LoadProjectData();
+            log_.Note(L"> LoadProjectData");
+            break;
+        case kSaveProjectCommand:
+            session_.SaveProjectData();
+            log_.Note(L"> SaveProjectData");
+            break;
+        case kAskToSaveCommand: {
+            const bool answer = session_.AskToSaveProjectData();
+            log_.Note(L"> AskToSaveProjectData -> " + BoolText(answer));
+            if (result != nullptr) *result = answer;
+            if (!quiet_) {
+                MessageBoxW(window_.get(),
+                            answer ? L"Das Plugin m\u00F6chte seine Projektdaten speichern."
+                                   : L"Das Plugin hat nichts zu speichern.",
+                            L"AskToSaveProjectData", MB_OK | MB_ICONINFORMATION);
+            }
+            break;
+        }
+        default: {
+            const long mode = command - kViewMode0Command;
+            session_.SetViewMode(mode);
+            log_.Note(L"> ViewMode = " + std::to_wstring(mode));
+            break;
+        }
+        }
+    });
+}
+
+void HostWindow::PlaceToolWindowBeside() noexcept {
+    RECT host{}, tool{};
+    if (tool_window_ == nullptr || !GetWindowRect(window_.get(), &host) || !GetWindowRect(tool_window_, &tool)) return;
+    const int width = tool.right - tool.left;
+    if (host.right + width > GetSystemMetrics(SM_CXSCREEN)) return;
+    SetWindowPos(tool_window_, nullptr, host.right, host.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void HostWindow::OnChannelPicked(int channel) {
+    const int value = host_->universe.Value(channel);
+    SetWindowTextW(control(kChannelEdit), std::to_wstring(channel).c_str());
+    SetWindowTextW(control(kValueEdit), std::to_wstring(value).c_str());
+    SendMessageW(control(kFader), TBM_SETPOS, TRUE, value);
+    view_.Select(channel);
+    UpdateStatus();
+}
+
+void HostWindow::OnFaderScrolled() {
+    const int channel = view_.selected();
+    const int value = static_cast<int>(SendMessageW(control(kFader), TBM_GETPOS, 0, 0));
+    host_->universe.SetFromFader(channel, value);
+    SetWindowTextW(control(kValueEdit), std::to_wstring(value).c_str());
+    view_.Refresh();
+    UpdateStatus();
+}
+
+void HostWindow::SetFaderFromEdits() {
+    const auto channel = WholeNumber(WindowText(control(kChannelEdit)));
+    const auto value = WholeNumber(WindowText(control(kValueEdit)));
+    if (!channel || !standin::Universe::IsChannel(*channel) || !value || !standin::Universe::IsValue(*value)) {
+        ShowFailure(L"Wert setzen", L"Kanal 1 bis 512 und Wert 0 bis 255 eingeben.");
+        return;
+    }
+    host_->universe.SetFromFader(*channel, *value);
+    log_.Note(L"> Fader " + std::to_wstring(*channel) + L" = " + std::to_wstring(*value));
+    OnChannelPicked(*channel);
+}
+
+void HostWindow::OnDriftClicked() {
+    const bool on = SendMessageW(control(kDriftCheck), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (on) {
+        host_->universe.StartDrift(GetTickCount(), kDriftStep);
+        SetTimer(window_.get(), kDriftTimer, kDriftMs, nullptr);
+    } else {
+        host_->universe.StopDrift();
+        KillTimer(window_.get(), kDriftTimer);
+    }
+    log_.Note(on ? L"> Drift an" : L"> Drift aus");
+}
+
+void HostWindow::Refresh() noexcept {
+    try {
+        log_.Drain();
+    } catch (...) {
+        // A line lost to low memory; the counts stay right on the next drain.
+    }
+    view_.Refresh();
+    UpdateStatus();
+}
+
+void HostWindow::AddLogLine(const std::wstring& line) {
+    if (extra_sink_) extra_sink_(line);
+    HWND list = control(kLogList);
+    if (list == nullptr) return;
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    while (SendMessageW(list, LB_GETCOUNT, 0, 0) > static_cast<LRESULT>(CallLog::kKeptLines)) {
+        SendMessageW(list, LB_DELETESTRING, 0, 0);
+    }
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(count > 0 ? count - 1 : 0), 0);
+}
+
+void HostWindow::UpdateStatus() {
+    HWND status = control(kStatusBar);
+    if (status == nullptr) return;
+    wchar_t text[256];
+    std::swprintf(text, 256, L"%ls   Ticks: %u   ChannelGetValue: %u   SetChannel: %u   Fehler: %u",
+                  session_.loaded() ? L"Plugin geladen" : L"kein Plugin", log_.ticks(), log_.reads(), log_.writes(),
+                  log_.failed_calls());
+    SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+
+    const int channel = view_.selected();
+    std::swprintf(text, 256, L"Kanal %d = %d", channel, host_->universe.Value(channel));
+    SetWindowTextW(control(kFaderLabel), text);
+
+    std::wstring module = session_.loaded() ? session_.plugin_name() + L" \u2013 " + session_.module().description
+                                            : L"Kein Plugin geladen (Plugin \u2192 Plugin laden)";
+    SetWindowTextW(control(kModuleLabel), module.c_str());
+}
+
+void HostWindow::UpdateCommandStates() {
+    const bool loaded = session_.loaded();
+    for (int id : {kConfigureButton, kEnableButton, kDisableButton, kTermButton, kShowToolButton}) {
+        EnableWindow(control(static_cast<HostControl>(id)), loaded);
+    }
+    HMENU menu = GetMenu(window_.get());
+    for (int id : {kConfigureButton, kEnableButton, kDisableButton, kTermButton, kShowToolButton,
+                   kClearProjectCommand, kLoadProjectCommand, kSaveProjectCommand, kAskToSaveCommand,
+                   kViewMode0Command, kViewMode1Command, kViewMode2Command}) {
+        EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | (loaded ? MF_ENABLED : MF_GRAYED));
+    }
+    EnableMenuItem(menu, kLoadCommand, MF_BYCOMMAND | (loaded ? MF_GRAYED : MF_ENABLED));
+}
+
+void HostWindow::ShowFailure(const std::wstring& what, const std::wstring& description) {
+    log_.Note(L"! " + what + L": " + description);
+    if (!quiet_) MessageBoxW(window_.get(), description.c_str(), what.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace zorvane::host_app
