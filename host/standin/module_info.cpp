@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/standin/host_library.h"
+#include "host/standin/new_object.h"
 #include "host/standin/variant_text.h"
 #include "win/com_error.h"
 #include "win/handles.h"
@@ -200,7 +201,7 @@ class ModuleInfo final
                             Recorded> {
 public:
     explicit ModuleInfo(std::shared_ptr<ModuleInfoRecord> record)
-        : capabilities_(win::Make<Collection>(record)) {
+        : capabilities_(NewObject<Collection>(record)) {
         set_record(std::move(record));
     }
     ~ModuleInfo() override { record().alive = false; }
@@ -363,7 +364,7 @@ private:
 }  // namespace
 
 ComPtr<IVELTModuleInfo> MakeModuleInfo(std::shared_ptr<ModuleInfoRecord> record) {
-    return win::Make<ModuleInfo>(std::move(record));
+    return NewObject<ModuleInfo>(std::move(record));
 }
 
 HRESULT ModuleInfoFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept {
@@ -392,7 +393,7 @@ HRESULT ModuleInfoFactory::LockServer(BOOL lock) noexcept {
     return S_OK;
 }
 
-ModuleInfoClassOverride::ModuleInfoClassOverride() : factory_(win::Make<ModuleInfoFactory>()) {
+ModuleInfoClassOverride::ModuleInfoClassOverride() : factory_(NewObject<ModuleInfoFactory>()) {
     win::ThrowIfFailed(CoRegisterClassObject(CLSID_VELTModuleInfo, factory_.Get(), CLSCTX_INPROC_SERVER,
                                              REGCLS_MULTIPLEUSE, &cookie_));
 }

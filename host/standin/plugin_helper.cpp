@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "host/standin/new_object.h"
 #include "host/standin/variant_text.h"
 #include "win/com_error.h"
 #include "win/com_object.h"
@@ -178,6 +179,7 @@ HRESULT BoolArgument(const VARIANT& argument, VARIANT_BOOL& value) {
 template <std::size_t N>
 HRESULT LookUpNames(const NamedMember (&table)[N], StandinHost& host, REFIID iid, LPOLESTR* names,
                     UINT count, DISPID* ids) noexcept {
+    host.CountLookup();
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (count == 0) return S_OK;
     if (names == nullptr || ids == nullptr) return E_POINTER;
@@ -234,7 +236,8 @@ public:
 class OutputStream final
     : public win::ComObject<OutputStream, HandWrittenDispatch<IVELTOutputStream>> {
 public:
-    explicit OutputStream(std::shared_ptr<StandinHost> host) : host_(std::move(host)) {}
+    explicit OutputStream(std::shared_ptr<StandinHost> host) : host_(std::move(host)) { host_->StreamMade(); }
+    ~OutputStream() override { host_->StreamGone(); }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
@@ -439,7 +442,7 @@ private:
         const bool odd = fault && ApplyFault(*fault, Member::MyStream, result, failure);
         if (!odd) {
             ComPtr<OutputStream> stream = stream_;
-            if (!stream) stream = win::Make<OutputStream>(host_);
+            if (!stream) stream = NewObject<OutputStream>(host_);
             if (!host_->fresh_stream_per_read) stream_ = stream;
             V_VT(result) = VT_DISPATCH;
             V_DISPATCH(result) = stream.Detach();
@@ -457,7 +460,7 @@ private:
 }  // namespace
 
 ComPtr<IVELTPluginHelper> MakePluginHelper(std::shared_ptr<StandinHost> host) {
-    return win::Make<PluginHelper>(std::move(host));
+    return NewObject<PluginHelper>(std::move(host));
 }
 
 }  // namespace zorvane::standin

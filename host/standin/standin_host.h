@@ -29,6 +29,11 @@ public:
 
     // Host calls made so far, failed ones included; traced or not.
     unsigned calls_made() const noexcept { return calls_; }
+    // Names looked up with GetIDsOfNames on the helper and its streams.
+    unsigned name_lookups() const noexcept { return lookups_; }
+    // Stream objects still alive: a plug-in that keeps none leaves this at 0 (or at 1
+    // while one stream serves every read).
+    int live_streams() const noexcept { return live_streams_; }
 
     // ChannelGetValue answers channel with a copy of reply instead of the universe's value
     // (a text, a fraction, an empty value...), until cleared.
@@ -57,10 +62,16 @@ public:
         return true;
     }
 
+    void CountLookup() noexcept { ++lookups_; }
+    void StreamMade() noexcept { ++live_streams_; }
+    void StreamGone() noexcept { --live_streams_; }
+
 private:
     std::optional<Fault> fault_;
     std::map<int, win::Variant> replies_;
     unsigned calls_ = 0;
+    unsigned lookups_ = 0;
+    int live_streams_ = 0;
 };
 
 }  // namespace zorvane::standin

@@ -1,0 +1,275 @@
+#include "clamp/win32/velt_zorvane.h"
+
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "common/host_error.h"
+#include "common/number_text.h"
+#include "win/com_error.h"
+#include "win/handles.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace zorvane::velt_zorvane {
+namespace {
+
+// Plain VARIANTs on purpose: no destructor may call into COM at unload. Zero is VT_EMPTY.
+VARIANT g_plugin_helper;
+VARIANT g_channel_value;
+
+// Names are handed to GetIDsOfNames as they stand: no string is built per call.
+constexpr wchar_t kChannelGetValue[] = L"ChannelGetValue";
+constexpr wchar_t kMyStream[] = L"MyStream";
+constexpr wchar_t kUserInteraction[] = L"UserInteraction";
+constexpr wchar_t kSetChannel[] = L"SetChannel";
+
+// The helper's member identifiers, looked up once for the helper they belong to.
+struct HelperIds {
+    const IDispatch* helper = nullptr;
+    DISPID channel_get_value = DISPID_UNKNOWN;
+    DISPID my_stream = DISPID_UNKNOWN;
+};
+HelperIds g_ids;
+
+HelperIds& IdsFor(const IDispatch* helper) noexcept {
+    if (g_ids.helper != helper) g_ids = HelperIds{helper};
+    return g_ids;
+}
+
+static_assert(sizeof(std::int32_t) == sizeof(LONG), "channels travel as automation longs");
+
+LONG* AsLong(std::int32_t& value) noexcept { return reinterpret_cast<LONG*>(&value); }
+
+[[noreturn]] void ThrowObjectRequired() {
+    throw win::ComError(kObjectRequired, L"Objekt erforderlich");
+}
+
+[[noreturn]] void ThrowTypeMismatch() {
+    throw win::ComError(DISP_E_TYPEMISMATCH, L"Typen unvertr\u00E4glich");
+}
+
+[[noreturn]] void ThrowMissingMember(HRESULT hr, const wchar_t* name) {
+    throw win::ComError(hr, L"Das Objekt unterst\u00FCtzt die Eigenschaft oder Methode \u201E" +
+                                std::wstring(name) + L"\u201C nicht.");
+}
+
+// Owns what a failed Invoke left in its EXCEPINFO.
+struct ExceptionInfo {
+    EXCEPINFO value{};
+    ExceptionInfo() = default;
+    ExceptionInfo(const ExceptionInfo&) = delete;
+    ExceptionInfo& operator=(const ExceptionInfo&) = delete;
+    ~ExceptionInfo() {
+        SysFreeString(value.bstrSource);
+        SysFreeString(value.bstrDescription);
+        SysFreeString(value.bstrHelpFile);
+    }
+};
+
+std::wstring Text(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+
+[[noreturn]] void ThrowCallFailure(HRESULT hr, ExceptionInfo& excep, const wchar_t* name) {
+    if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND) ThrowMissingMember(hr, name);
+    if (hr != DISP_E_EXCEPTION) win::ThrowHr(hr);
+    EXCEPINFO& info = excep.value;
+    if (info.pfnDeferredFillIn != nullptr) {
+        const auto fill = info.pfnDeferredFillIn;
+        info.pfnDeferredFillIn = nullptr;
+        fill(&info);
+    }
+    HRESULT code = DISP_E_EXCEPTION;
+    if (FAILED(info.scode)) {
+        code = info.scode;
+    } else if (info.wCode != 0) {
+        code = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode);
+    }
+    std::wstring description = Text(info.bstrDescription);
+    if (description.empty()) description = win::SystemMessage(code);
+    throw win::ComError(code, std::move(description), Text(info.bstrSource));
+}
+
+DISPID LookUp(IDispatch* object, const wchar_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) {
+        if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND) ThrowMissingMember(hr, name);
+        win::ThrowHr(hr);
+    }
+    return id;
+}
+
+void Call(IDispatch* object, DISPID id, const wchar_t* name, WORD flags, DISPPARAMS& params,
+          VARIANT* result) {
+    ExceptionInfo excep;
+    UINT argument_error = 0;
+    const HRESULT hr =
+        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep.value, &argument_error);
+    if (FAILED(hr)) ThrowCallFailure(hr, excep, name);
+}
+
+// The helper as an object; an empty value or an empty reference is no object.
+ComPtr<IDispatch> Helper() {
+    if (V_VT(&g_plugin_helper) != VT_DISPATCH || V_DISPATCH(&g_plugin_helper) == nullptr)
+        ThrowObjectRequired();
+    return V_DISPATCH(&g_plugin_helper);
+}
+
+// A fresh read of the helper's MyStream, which must be an object.
+ComPtr<IDispatch> ReadStream(IDispatch* helper) {
+    HelperIds& ids = IdsFor(helper);
+    if (ids.my_stream == DISPID_UNKNOWN) ids.my_stream = LookUp(helper, kMyStream);
+    DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
+    win::Variant result;
+    Call(helper, ids.my_stream, kMyStream, DISPATCH_PROPERTYGET, no_arguments, result.get());
+
+    VARIANT* value = result.get();
+    if (V_VT(value) == (VT_VARIANT | VT_BYREF)) value = V_VARIANTREF(value);
+    ComPtr<IDispatch> stream;
+    switch (V_VT(value)) {
+        case VT_DISPATCH: stream = V_DISPATCH(value); break;
+        case VT_DISPATCH | VT_BYREF: stream = *V_DISPATCHREF(value); break;
+        case VT_UNKNOWN:
+            if (V_UNKNOWN(value) != nullptr) win::ThrowIfFailed(V_UNKNOWN(value)->QueryInterface(IID_PPV_ARGS(&stream)));
+            break;
+        default: break;
+    }
+    if (!stream) ThrowObjectRequired();
+    return stream;
+}
+
+NumberFormat UserNumberFormat() {
+    wchar_t decimal[8] = {};
+    wchar_t group[8] = {};
+    NumberFormat format = kEnglishFormat;
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8) > 1) format.decimal = decimal[0];
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, group, 8) > 1) {
+        format.group = group[0];
+    } else {
+        format.group = L'\0';  // the locale groups no digits
+    }
+    return format;
+}
+
+double Number(const VARIANT& value) {
+    switch (V_VT(&value)) {
+        case VT_I1: return V_I1(&value);
+        case VT_I2: return V_I2(&value);
+        case VT_I4: return V_I4(&value);
+        case VT_INT: return V_INT(&value);
+        case VT_I8: return static_cast<double>(V_I8(&value));
+        case VT_UI1: return V_UI1(&value);
+        case VT_UI2: return V_UI2(&value);
+        case VT_UI4: return V_UI4(&value);
+        case VT_UINT: return V_UINT(&value);
+        case VT_UI8: return static_cast<double>(V_UI8(&value));
+        case VT_R4: return V_R4(&value);
+        case VT_R8: return V_R8(&value);
+        case VT_BOOL: return V_BOOL(&value);  // true compares as -1, as automation has it
+        case VT_CY: return static_cast<double>(V_CY(&value).int64) / 10000.0;
+        case VT_DECIMAL: {
+            double number = 0;
+            // VarR8FromDec reads its source only; it is declared to take it mutable.
+            DECIMAL decimal = V_DECIMAL(&value);
+            if (FAILED(VarR8FromDec(&decimal, &number))) ThrowTypeMismatch();
+            return number;
+        }
+        case VT_BSTR: {
+            const std::wstring_view text(V_BSTR(&value) ? V_BSTR(&value) : L"", SysStringLen(V_BSTR(&value)));
+            if (const auto number = ReadNumber(text, UserNumberFormat())) return *number;
+            ThrowTypeMismatch();
+        }
+        default:
+            break;
+    }
+    if (V_VT(&value) & VT_BYREF) {
+        win::Variant copy;
+        if (SUCCEEDED(VariantCopyInd(copy.get(), const_cast<VARIANT*>(&value))) &&
+            (V_VT(copy.get()) & VT_BYREF) == 0) {
+            return Number(*copy.get());
+        }
+    }
+    // Empty, null, objects, errors, dates, arrays: not a channel value.
+    ThrowTypeMismatch();
+}
+
+}  // namespace
+
+void StorePluginHelper(IDispatch* helper) {
+    if (helper != nullptr) helper->AddRef();
+    // The new value is in place before the old helper goes, whatever its Release does.
+    VARIANT old = g_plugin_helper;
+    V_VT(&g_plugin_helper) = VT_DISPATCH;
+    V_DISPATCH(&g_plugin_helper) = helper;
+    g_ids = HelperIds{};
+    VariantClear(&old);
+}
+
+const VARIANT& PluginHelper() noexcept { return g_plugin_helper; }
+const VARIANT& ChannelValue() noexcept { return g_channel_value; }
+
+void ReadChannelValue(std::int32_t& channel) {
+    const ComPtr<IDispatch> helper = Helper();
+    HelperIds& ids = IdsFor(helper.Get());
+    if (ids.channel_get_value == DISPID_UNKNOWN) ids.channel_get_value = LookUp(helper.Get(), kChannelGetValue);
+
+    VARIANT argument;
+    V_VT(&argument) = VT_I4 | VT_BYREF;
+    V_I4REF(&argument) = AsLong(channel);
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    win::Variant result;
+    Call(helper.Get(), ids.channel_get_value, kChannelGetValue, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params,
+         result.get());
+
+    VARIANT old = g_channel_value;
+    g_channel_value = *result.get();
+    V_VT(result.get()) = VT_EMPTY;  // ownership moved to ChannelValue
+    VariantClear(&old);
+}
+
+void SetChannelValue(std::int32_t& channel, std::int32_t& value) {
+    const ComPtr<IDispatch> helper = Helper();
+    {
+        const ComPtr<IDispatch> stream = ReadStream(helper.Get());
+        const DISPID id = LookUp(stream.Get(), kUserInteraction);
+        DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
+        win::Variant ignored;
+        Call(stream.Get(), id, kUserInteraction, DISPATCH_METHOD, no_arguments, ignored.get());
+    }
+    const ComPtr<IDispatch> stream = ReadStream(helper.Get());
+    const DISPID id = LookUp(stream.Get(), kSetChannel);
+    // DISPPARAMS lists the arguments last first: immediate, value, channel.
+    VARIANT arguments[3];
+    V_VT(&arguments[0]) = VT_BOOL;
+    V_BOOL(&arguments[0]) = VARIANT_TRUE;
+    V_VT(&arguments[1]) = VT_I4 | VT_BYREF;
+    V_I4REF(&arguments[1]) = AsLong(value);
+    V_VT(&arguments[2]) = VT_I4 | VT_BYREF;
+    V_I4REF(&arguments[2]) = AsLong(channel);
+    DISPPARAMS params{arguments, nullptr, 3, 0};
+    win::Variant ignored;
+    Call(stream.Get(), id, kSetChannel, DISPATCH_METHOD, params, ignored.get());
+}
+
+double HostChannels::ReadChannelValue(std::int32_t& channel) {
+    velt_zorvane::ReadChannelValue(channel);
+    return Number(g_channel_value);
+}
+
+void HostChannels::SetChannelValue(std::int32_t& channel, std::int32_t& value) {
+    velt_zorvane::SetChannelValue(channel, value);
+}
+
+void Release() noexcept {
+    VARIANT helper = g_plugin_helper;
+    VARIANT value = g_channel_value;
+    VariantInit(&g_plugin_helper);
+    VariantInit(&g_channel_value);
+    g_ids = HelperIds{};
+    VariantClear(&value);
+    VariantClear(&helper);
+}
+
+}  // namespace zorvane::velt_zorvane
