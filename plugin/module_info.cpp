@@ -11,9 +11,6 @@ using Microsoft::WRL::ComPtr;
 namespace zorvane {
 namespace {
 
-inline constexpr CLSID kModuleInfoClassId = {0x89F7A844, 0x50F6, 0x4BC4,
-                                             {0xB9, 0x50, 0x8C, 0x49, 0xC3, 0x24, 0x20, 0x67}};
-
 inline constexpr wchar_t kModuleGuid[] = L"{b61b4c42-17ed-11da-94c3-00e08161165f}";
 inline constexpr wchar_t kModuleDescription[] =
     L"Erlaubt das Setzen von Minimal- und Maximalwerte f\u00fcr Kan\u00e4le.";
@@ -53,7 +50,7 @@ void AddCapability(IVELTCollection* collection, LONG capability) {
 
 ComPtr<IVELTModuleInfo> CreateModuleInfo() {
     ComPtr<IVELTModuleInfo> info;
-    CheckHostCall(CoCreateInstance(kModuleInfoClassId, nullptr,
+    CheckHostCall(CoCreateInstance(CLSID_VELTModuleInfo, nullptr,
                                    CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                    IID_PPV_ARGS(&info)),
                   nullptr, __uuidof(IVELTModuleInfo));

@@ -23,8 +23,7 @@ TEST_F(ClassObjectTest, OnlyThePlugInClassIsServed) {
     const Case cases[] = {
         {"the type library's identifier", kLibraryId},
         {"the default interface's identifier", __uuidof(_clsVELTPlugIn)},
-        {"the host's module-information class",
-         {0x89F7A844, 0x50F6, 0x4BC4, {0xB9, 0x50, 0x8C, 0x49, 0xC3, 0x24, 0x20, 0x67}}},
+        {"the host's module-information class", CLSID_VELTModuleInfo},
         {"no identifier", GUID_NULL},
     };
     for (const Case& c : cases) {

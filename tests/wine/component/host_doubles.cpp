@@ -7,9 +7,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-inline constexpr CLSID kModuleInfoClassId = {0x89F7A844, 0x50F6, 0x4BC4,
-                                             {0xB9, 0x50, 0x8C, 0x49, 0xC3, 0x24, 0x20, 0x67}};
-
 std::wstring Flag(VARIANT_BOOL value) {
     return value == VARIANT_TRUE ? L"true" : value == VARIANT_FALSE ? L"false" : L"?";
 }
@@ -178,7 +175,7 @@ private:
 
 RecordingModuleInfoClass::RecordingModuleInfoClass(ModuleInfoRecord& record) {
     const ComPtr<RecordingFactory> factory = win::Make<RecordingFactory>(record);
-    const HRESULT hr = CoRegisterClassObject(kModuleInfoClassId, factory.Get(), CLSCTX_INPROC_SERVER,
+    const HRESULT hr = CoRegisterClassObject(CLSID_VELTModuleInfo, factory.Get(), CLSCTX_INPROC_SERVER,
                                              REGCLS_MULTIPLEUSE, &cookie_);
     if (FAILED(hr)) throw std::runtime_error("CoRegisterClassObject failed");
 }

@@ -6,9 +6,6 @@
 namespace zorvane::test {
 namespace {
 
-inline constexpr GUID kHostLibraryId = {0x2EC5C0F2, 0x8A43, 0x4D51,
-                                        {0xA6, 0x46, 0x7D, 0xD3, 0x6F, 0x74, 0xC6, 0x12}};
-
 struct TypeAttr {
     ComPtr<ITypeInfo> info;
     TYPEATTR* attr = nullptr;
@@ -157,8 +154,8 @@ TEST_F(TypeLibraryTest, TheClassListsItsThreeInterfacesInOrder) {
     };
     const Case cases[] = {
         {L"_clsVELTPlugIn", __uuidof(_clsVELTPlugIn), kLibraryId, 1, 0, IMPLTYPEFLAG_FDEFAULT},
-        {L"IVELTModule", __uuidof(IVELTModule), kHostLibraryId, 2, 2, 0},
-        {L"IVELTPlugin", __uuidof(IVELTPlugin), kHostLibraryId, 2, 2, 0},
+        {L"IVELTModule", __uuidof(IVELTModule), LIBID_VELTTypeLib, 2, 2, 0},
+        {L"IVELTPlugin", __uuidof(IVELTPlugin), LIBID_VELTTypeLib, 2, 2, 0},
     };
     for (UINT index = 0; index < 3; ++index) {
         const Case& c = cases[index];
