@@ -8,4 +8,18 @@ configure_and_build
 ensure_display
 start_wineserver
 log "main job"
-"$root/scripts/wine-run" "$wineprefix" "$win32_dir/host/clamp_demo.exe" "$@"
+"$root/scripts/register-components" "$wineprefix" "$win32_dir/bin/VELTTypeLib.dll" "$win32_dir/bin/Zorvane.dll"
+host_exe=$win32_dir/bin/standin_host.exe
+# No display of our own (ensure_display started Xvfb) or CI: the headless scenario.
+if [ $# -eq 0 ] && { [ -n "$xvfb_pid" ] || [ -n "${CI:-}" ]; }; then
+  shots=$build_root/screenshots
+  mkdir -p "$shots"
+  status=0
+  "$root/scripts/wine-run" "$wineprefix" "$host_exe" --scenario --screenshots "Z:$shots" || status=$?
+  for bmp in "$shots"/*.bmp; do
+    if [ -e "$bmp" ]; then convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; fi
+  done
+  log "screenshots in $shots"
+  exit $status
+fi
+"$root/scripts/wine-run" "$wineprefix" "$host_exe" "$@"
