@@ -213,6 +213,8 @@ TEST_F(RuleEditorTest, AddAcceptsOrRefusesAsTheCheckDecides) {
             EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
             EXPECT_EQ(box.owner, Editor().Handle());
             EXPECT_EQ(GetDlgCtrlID(box.focus), test.focus);
+            Pump(10);
+            EXPECT_EQ(GetDlgCtrlID(GetFocus()), test.focus) << "where the focus is after the box";
             EXPECT_EQ(Rows(kList1), before);
             EXPECT_EQ(TextOf(Control(kText1)), test.channel);
             EXPECT_EQ(TextOf(Control(kText2)), test.minimum);
