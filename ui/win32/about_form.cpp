@@ -31,7 +31,7 @@ constexpr wchar_t kDescription[] =
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 
 // In tab order. picIcon's size follows its picture; the table gives its place.
-constexpr ControlSpec kControls[] = {
+constexpr ChildControl kControls[] = {
     {L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, kCmdOk, {4200, 3600, 1260, 345}},
     {L"STATIC", L"", SS_OWNERDRAW | WS_BORDER, 0, kPicIcon, {120, 120, 870, 870}},
     {L"STATIC", kDescription, kLabel, 0, kLblDescription, {1080, 1080, 4395, 2370}},
@@ -172,7 +172,7 @@ void AboutForm::CreateControls() {
     HWND window = window_.get();
     SetWindowTextW(window, (std::wstring(L"Info zu ") + kComponentTitle).c_str());
     font_ = CreateMessageFont();
-    for (const ControlSpec& spec : kControls) CreateControl(window, spec, dpi_, font_.get());
+    for (const ChildControl& control : kControls) CreateControl(window, control, dpi_, font_.get());
     try {
         picture_ = LoadAboutPicture();
     } catch (...) {

@@ -47,17 +47,17 @@ SIZE OuterSizeForClient(int width_twips, int height_twips, DWORD style, DWORD ex
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
-HWND CreateControl(HWND parent, const ControlSpec& spec, const Dpi& dpi, HFONT font) {
-    const RECT place = ToPixels(spec.place, dpi);
-    HWND control = CreateWindowExW(spec.ex_style, spec.window_class, spec.text,
-                                   spec.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                                   place.left, place.top,
-                                   place.right - place.left, place.bottom - place.top, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                   ModuleInstance(), nullptr);
-    if (control == nullptr) ThrowLastError();
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    return control;
+HWND CreateControl(HWND parent, const ChildControl& control, const Dpi& dpi, HFONT font) {
+    const RECT place = ToPixels(control.place, dpi);
+    HWND window = CreateWindowExW(control.ex_style, control.window_class, control.text,
+                                  control.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                                  place.left, place.top, place.right - place.left,
+                                  place.bottom - place.top, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                                  ModuleInstance(), nullptr);
+    if (window == nullptr) ThrowLastError();
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return window;
 }
 
 win::UniqueFont CreateMessageFont() {

@@ -35,7 +35,7 @@ RECT ToPixels(const TwipsRect& twips, const Dpi& dpi) noexcept;
 SIZE OuterSizeForClient(int width_twips, int height_twips, DWORD style, DWORD ex_style,
                         const Dpi& dpi) noexcept;
 
-struct ControlSpec {
+struct ChildControl {
     const wchar_t* window_class;
     const wchar_t* text;
     // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS are added: where controls overlap, the one
@@ -47,7 +47,7 @@ struct ControlSpec {
 };
 
 // Creates the control and hands it the font; throws on failure.
-HWND CreateControl(HWND parent, const ControlSpec& spec, const Dpi& dpi, HFONT font);
+HWND CreateControl(HWND parent, const ChildControl& control, const Dpi& dpi, HFONT font);
 
 // The system's message font (what dialogs and message boxes write with).
 win::UniqueFont CreateMessageFont();

@@ -30,7 +30,7 @@ constexpr DWORD kList = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABS
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 
 // In tab order: the creation order gives the Z-order, which is the tab order.
-constexpr ControlSpec kControls[] = {
+constexpr ChildControl kControls[] = {
     {L"BUTTON", L"Markierten Eintrag l\u00F6schen", kButton, 0, kCommand2, {2280, 2280, 2055, 375}},
     {L"BUTTON", L"Werte hinzuf\u00FCgen", kButton, 0, kCommand1, {120, 2280, 2055, 375}},
     {L"EDIT", L"", kEdit, WS_EX_CLIENTEDGE, kText3, {3000, 1920, 1335, 285}},
@@ -195,7 +195,7 @@ void RuleEditorForm::OnMessageFailed(UINT message) noexcept {
 void RuleEditorForm::CreateControls() {
     font_ = CreateMessageFont();
     HWND window = window_.get();
-    for (const ControlSpec& spec : kControls) CreateControl(window, spec, dpi_, font_.get());
+    for (const ChildControl& control : kControls) CreateControl(window, control, dpi_, font_.get());
     command1_ = GetDlgItem(window, kCommand1);
     command2_ = GetDlgItem(window, kCommand2);
     command3_ = GetDlgItem(window, kCommand3);
