@@ -5,6 +5,7 @@
 
 #include "host/app/command_line.h"
 #include "host/app/host_window.h"
+#include "host/app/message_pump.h"
 #include "host/app/program_output.h"
 #include "host/app/scenario.h"
 #include "win/com_error.h"
@@ -41,6 +42,7 @@ int RunForPerson(int show) {
 }
 
 int Run(int show) {
+    ElapsedSeconds();  // the log's times count from the start
     ProgramOutput output;
     std::wstring error;
     const auto options = ParseCommandLine(ProcessArguments(), error);

@@ -13,7 +13,7 @@ void PumpFor(DWORD milliseconds);
 // Dispatches messages until done() or the timeout; true when done() said so.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms);
 
-// Milliseconds since the first call, for the scenario's time stamps.
+// Seconds since the first call, for the log's time stamps.
 double ElapsedSeconds();
 
 }  // namespace zorvane::host_app

@@ -16,7 +16,7 @@ class UniverseView {
 public:
     static constexpr int kColumns = 32;
     static constexpr int kRows = 16;
-    static constexpr int kCellWidth = 30;
+    static constexpr int kCellWidth = 29;
     static constexpr int kCellHeight = 30;
     static constexpr int kWidth = kColumns * kCellWidth + 1;
     static constexpr int kHeight = kRows * kCellHeight + 1;
