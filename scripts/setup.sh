@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 mingw-w64-tools libwine-dev
-  xvfb x11-apps x11-utils imagemagick zip unzip fonts-dejavu-core
+  xvfb x11-apps x11-utils imagemagick zip unzip fonts-dejavu-core fonts-wine
 )
 i386_packages=(wine wine32:i386)
 

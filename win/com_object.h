@@ -109,7 +109,8 @@ private:
 template <class T, class... Args>
 Microsoft::WRL::ComPtr<T> Make(Args&&... args) {
     Microsoft::WRL::ComPtr<T> object;
-    object.Attach(new T(std::forward<Args>(args)...));
+    // Not Attach: MinGW's ComPtr::Attach adds a reference of its own.
+    *object.ReleaseAndGetAddressOf() = new T(std::forward<Args>(args)...);
     return object;
 }
 
