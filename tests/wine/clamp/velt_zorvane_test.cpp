@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "allocation_count.h"
@@ -419,6 +420,21 @@ TEST_F(VeltZorvaneTest, ASecondHelperReplacesTheFirstAndTheFirstIsReleased) {
     EXPECT_EQ(V_VT(&vz::ChannelValue()), VT_EMPTY);
 }
 
+// A text reply written with the user's own separators, {d} decimal and {g} group: the
+// programs of a run share one Wine prefix, whose user locale can change under them.
+void Text(VARIANT& value, std::wstring pattern) {
+    wchar_t decimal[4] = {};
+    wchar_t group[4] = {};
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 4);
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, group, 4);
+    for (const auto& [mark, separator] : {std::pair{L"{d}", decimal}, std::pair{L"{g}", group}}) {
+        for (auto at = pattern.find(mark); at != std::wstring::npos; at = pattern.find(mark))
+            pattern.replace(at, 3, separator);
+    }
+    V_VT(&value) = VT_BSTR;
+    V_BSTR(&value) = SysAllocString(pattern.c_str());
+}
+
 // Builds one reply value for ChannelGetValue.
 struct Reply {
     const char* name;
@@ -442,8 +458,8 @@ TEST_F(VeltZorvaneTest, NumericRepliesCompareAsTheirNumber) {
         {"VT_DECIMAL", [](VARIANT& v) { VarDecFromR8(7.75, &V_DECIMAL(&v)); V_VT(&v) = VT_DECIMAL; }, 7.75},
         {"VT_BOOL true", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }, -1},
         {"VT_BOOL false", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }, 0},
-        {"VT_BSTR", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L" 1,234.5 "); }, 1234.5},
-        {"VT_BSTR negative", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L"-0.5"); }, -0.5},
+        {"VT_BSTR", [](VARIANT& v) { Text(v, L" 1{g}234{d}5 "); }, 1234.5},
+        {"VT_BSTR negative", [](VARIANT& v) { Text(v, L"-0{d}5"); }, -0.5},
     };
     vz::HostChannels channels;
     for (const auto& reply : replies) {
@@ -463,8 +479,7 @@ TEST_F(VeltZorvaneTest, RepliesThatAreNoNumberAreATypeMismatchAndStayInChannelVa
         {"VT_NULL", [](VARIANT& v) { V_VT(&v) = VT_NULL; }, 0},
         {"text", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L"zehn"); }, 0},
         {"empty text", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L""); }, 0},
-        {"two decimal points",
-         [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(L"7.5.1"); }, 0},
+        {"two decimal separators", [](VARIANT& v) { Text(v, L"7{d}5{d}1"); }, 0},
         {"VT_ERROR", [](VARIANT& v) { V_VT(&v) = VT_ERROR; V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }, 0},
         {"VT_DATE", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 45000.0; }, 0},
         {"VT_DISPATCH null", [](VARIANT& v) { V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = nullptr; }, 0},
