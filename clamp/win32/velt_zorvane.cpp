@@ -62,9 +62,34 @@ struct ExceptionInfo {
     ExceptionInfo(const ExceptionInfo&) = delete;
     ExceptionInfo& operator=(const ExceptionInfo&) = delete;
     ~ExceptionInfo() {
-        SysFreeString(value.bstrSource);
-        SysFreeString(value.bstrDescription);
-        SysFreeString(value.bstrHelpFile);
+        // Tested first: a successful call leaves them null, and the check is cheaper than the calls.
+        if (value.bstrSource != nullptr) SysFreeString(value.bstrSource);
+        if (value.bstrDescription != nullptr) SysFreeString(value.bstrDescription);
+        if (value.bstrHelpFile != nullptr) SysFreeString(value.bstrHelpFile);
+    }
+};
+
+// Whether a value holds nothing to free (a number, a boolean, empty...): clearing it
+// would be a call into the system for nothing.
+bool HoldsNoResource(const VARIANT& value) noexcept {
+    switch (V_VT(&value)) {
+        case VT_EMPTY: case VT_NULL: case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
+        case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT: case VT_R4: case VT_R8:
+        case VT_CY: case VT_DATE: case VT_BOOL: case VT_ERROR: case VT_DECIMAL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A VARIANT filled by a call, cleared unless its value has been handed on.
+struct CallResult {
+    VARIANT value;
+    CallResult() noexcept { V_VT(&value) = VT_EMPTY; }
+    CallResult(const CallResult&) = delete;
+    CallResult& operator=(const CallResult&) = delete;
+    ~CallResult() {
+        if (!HoldsNoResource(value)) VariantClear(&value);
     }
 };
 
@@ -219,14 +244,14 @@ void ReadChannelValue(std::int32_t& channel) {
     V_VT(&argument) = VT_I4 | VT_BYREF;
     V_I4REF(&argument) = AsLong(channel);
     DISPPARAMS params{&argument, nullptr, 1, 0};
-    win::Variant result;
+    CallResult result;
     Call(helper.Get(), ids.channel_get_value, kChannelGetValue, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params,
-         result.get());
+         &result.value);
 
     VARIANT old = g_channel_value;
-    g_channel_value = *result.get();
-    V_VT(result.get()) = VT_EMPTY;  // ownership moved to ChannelValue
-    VariantClear(&old);
+    g_channel_value = result.value;
+    V_VT(&result.value) = VT_EMPTY;  // handed on to ChannelValue
+    if (!HoldsNoResource(old)) VariantClear(&old);
 }
 
 void SetChannelValue(std::int32_t& channel, std::int32_t& value) {
