@@ -19,6 +19,10 @@ if [ $# -eq 0 ] && { [ -n "$xvfb_pid" ] || [ -n "${CI:-}" ]; }; then
   for bmp in "$shots"/*.bmp; do
     if [ -e "$bmp" ]; then convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; fi
   done
+  if [ -e "$shots/standin_host.png" ] && [ -e "$shots/rule_editor.png" ]; then
+    convert "$shots/standin_host.png" \( "$shots/rule_editor.png" -background white -gravity West -splice 10x0 \) \
+      -background white -gravity North +append +repage "$shots/main_job.png" || true
+  fi
   log "screenshots in $shots"
   exit $status
 fi

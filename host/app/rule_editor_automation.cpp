@@ -161,6 +161,7 @@ void BoxAnswerer::OnActivate(HWND window) {
     }
     if (!box.answered) PostMessageW(window, WM_COMMAND, IDOK, 0);
     boxes_.push_back(std::move(box));
+    if (seen_) seen_(boxes_.back());
 }
 
 }  // namespace zorvane::host_app

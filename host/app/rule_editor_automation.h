@@ -4,6 +4,7 @@
 // character, buttons clicked, modal boxes answered through a WH_CBT hook.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,8 @@ public:
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 
     void Expect(std::wstring caption, std::wstring typed);
+    // Told of each box as it is handled, while it is still open.
+    void OnBox(std::function<void(const Box&)> seen) { seen_ = std::move(seen); }
     const std::vector<Box>& boxes() const noexcept { return boxes_; }
 
 private:
@@ -72,6 +75,7 @@ private:
     std::wstring expected_caption_;
     std::wstring typed_;
     std::vector<Box> boxes_;
+    std::function<void(const Box&)> seen_;
     win::UniqueHook hook_;
 };
 

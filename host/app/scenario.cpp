@@ -136,16 +136,16 @@ void Scenario::FirstTicks() {
 void Scenario::ChangeInterval() {
     BoxAnswerer answerer;
     answerer.Expect(kIntervalBoxCaption, kTypedInterval);
+    answerer.OnBox([this](const BoxAnswerer::Box& box) {
+        Note(L"> box \"" + box.caption + L"\": \"" + box.text + L"\"" +
+             (box.answered ? std::wstring(L", typed ") + kTypedInterval + L", OK" : L", closed"));
+    });
     bool result = false;
     Expect(host_.Configure(&result), L"Configure succeeds");
     Expect(result, L"Configure -> true");
-    bool answered = false;
-    for (const BoxAnswerer::Box& box : answerer.boxes()) {
-        Note(L"> box \"" + box.caption + L"\": \"" + box.text + L"\"" +
-             (box.answered ? std::wstring(L", typed ") + kTypedInterval + L", OK" : L", closed"));
-        answered = answered || box.answered;
-    }
-    Expect(answered, std::wstring(L"input box \"") + kIntervalBoxCaption + L"\" answered");
+    const auto& boxes = answerer.boxes();
+    Expect(std::any_of(boxes.begin(), boxes.end(), [](const BoxAnswerer::Box& box) { return box.answered; }),
+           std::wstring(L"input box \"") + kIntervalBoxCaption + L"\" answered");
     Expect(WaitForTicks(4, kTickTimeoutMs), L"four ticks after Configure");
     const double gap = log_.last_tick_gap();
     Note(Format(L"> ticks now %.3f s apart", gap));
@@ -250,8 +250,10 @@ int Scenario::Run(const std::wstring& screenshot_dir) {
         output_.Line(L"FAILED: " + error.description());
         return 2;
     }
-    Note(L"> rule editor found: hWnd " + std::to_wstring(reinterpret_cast<UINT_PTR>(host_.tool_window())) +
-         L", \"Plugin aktiviert\" " + CheckText(CheckState(editor_.enabled_check)));
+    wchar_t handle[16];
+    std::swprintf(handle, 16, L"0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(host_.tool_window())));
+    Note(std::wstring(L"> rule editor found: hWnd ") + handle + L", \"Plugin aktiviert\" " +
+         CheckText(CheckState(editor_.enabled_check)));
 
     // Faders first, then the rules without a message in between: the first tick that sees
     // the rules sees the fader values.
