@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "host/standin/host_library.h"
-#include "host/standin/new_object.h"
 #include "host/standin/variant_text.h"
 #include "win/com_error.h"
 #include "win/handles.h"
@@ -201,7 +200,7 @@ class ModuleInfo final
                             Recorded> {
 public:
     explicit ModuleInfo(std::shared_ptr<ModuleInfoRecord> record)
-        : capabilities_(NewObject<Collection>(record)) {
+        : capabilities_(win::Make<Collection>(record)) {
         set_record(std::move(record));
     }
     ~ModuleInfo() override { record().alive = false; }
@@ -364,7 +363,7 @@ private:
 }  // namespace
 
 ComPtr<IVELTModuleInfo> MakeModuleInfo(std::shared_ptr<ModuleInfoRecord> record) {
-    return NewObject<ModuleInfo>(std::move(record));
+    return win::Make<ModuleInfo>(std::move(record));
 }
 
 HRESULT ModuleInfoFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept {
@@ -393,7 +392,7 @@ HRESULT ModuleInfoFactory::LockServer(BOOL lock) noexcept {
     return S_OK;
 }
 
-ModuleInfoClassOverride::ModuleInfoClassOverride() : factory_(NewObject<ModuleInfoFactory>()) {
+ModuleInfoClassOverride::ModuleInfoClassOverride() : factory_(win::Make<ModuleInfoFactory>()) {
     win::ThrowIfFailed(CoRegisterClassObject(CLSID_VELTModuleInfo, factory_.Get(), CLSCTX_INPROC_SERVER,
                                              REGCLS_MULTIPLEUSE, &cookie_));
 }

@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 
-#include "host/standin/new_object.h"
 #include "host/standin/variant_text.h"
 #include "win/com_error.h"
 #include "win/com_object.h"
@@ -442,7 +441,7 @@ private:
         const bool odd = fault && ApplyFault(*fault, Member::MyStream, result, failure);
         if (!odd) {
             ComPtr<OutputStream> stream = stream_;
-            if (!stream) stream = NewObject<OutputStream>(host_);
+            if (!stream) stream = win::Make<OutputStream>(host_);
             if (!host_->fresh_stream_per_read) stream_ = stream;
             V_VT(result) = VT_DISPATCH;
             V_DISPATCH(result) = stream.Detach();
@@ -460,7 +459,7 @@ private:
 }  // namespace
 
 ComPtr<IVELTPluginHelper> MakePluginHelper(std::shared_ptr<StandinHost> host) {
-    return NewObject<PluginHelper>(std::move(host));
+    return win::Make<PluginHelper>(std::move(host));
 }
 
 }  // namespace zorvane::standin

@@ -10,7 +10,6 @@
 #include "VELTTypeLib.h"
 #include "host/standin/host_library.h"
 #include "host/standin/module_info.h"
-#include "host/standin/new_object.h"
 #include "win/com_error.h"
 #include "win/com_object.h"
 #include "win/handles.h"
@@ -101,7 +100,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     *object = nullptr;
     if (clsid != CLSID_VELTModuleInfo) return CLASS_E_CLASSNOTAVAILABLE;
     return win::ComBoundary(IID_IClassFactory, kClassName, [&] {
-        return zorvane::standin::NewObject<ModuleInfoFactory>()->QueryInterface(iid, object);
+        return win::Make<ModuleInfoFactory>()->QueryInterface(iid, object);
     });
 }
 
