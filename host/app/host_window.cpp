@@ -253,6 +253,7 @@ void HostWindow::OnCommand(int id, int code) {
     case kTermButton: Term(); break;
     case kShowToolButton: ShowToolWindow(); break;
     case kLoadCommand: LoadPlugin(); break;
+    case IDOK:  // Enter in the fader's boxes
     case kSetValueButton: SetFaderFromEdits(); break;
     case kDriftCheck: OnDriftClicked(); break;
     case kExitCommand: DestroyWindow(window_.get()); break;
@@ -275,7 +276,7 @@ bool HostWindow::Run(const wchar_t* what, Body&& body) {
         return true;
     } catch (const win::ComError& error) {
         ShowFailure(what, error.description());
-    } catch (const std::exception&) {
+    } catch (...) {
         ShowFailure(what, L"unerwarteter Fehler");
     }
     Refresh();
@@ -499,8 +500,12 @@ void HostWindow::UpdateCommandStates() {
     EnableMenuItem(menu, kLoadCommand, MF_BYCOMMAND | (loaded ? MF_GRAYED : MF_ENABLED));
 }
 
-void HostWindow::ShowFailure(const std::wstring& what, const std::wstring& description) {
-    log_.Note(L"! " + what + L": " + description);
+void HostWindow::ShowFailure(const std::wstring& what, const std::wstring& description) noexcept {
+    try {
+        log_.Note(L"! " + what + L": " + description);
+    } catch (...) {
+        // Out of memory for the line; the box below still tells the person.
+    }
     if (!quiet_) MessageBoxW(window_.get(), description.c_str(), what.c_str(), MB_OK | MB_ICONWARNING);
 }
 

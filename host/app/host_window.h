@@ -97,7 +97,7 @@ private:
     void AddLogLine(const std::wstring& line);
     void UpdateStatus();
     void UpdateCommandStates();
-    void ShowFailure(const std::wstring& what, const std::wstring& description);
+    void ShowFailure(const std::wstring& what, const std::wstring& description) noexcept;
     template <class Body>
     bool Run(const wchar_t* what, Body&& body);
 
