@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "win/com_error.h"
