@@ -100,8 +100,9 @@ void PluginSession::Load(const std::wstring& prog_id) {
     const win::Bstr title(kHostTitle);
     const win::Bstr file(file_name_);
     const HRESULT hr = plugin->Init(title.get(), file.get(), &passed, &result);
+    // Takes over the reference Init left in `passed` (MinGW's Attach would add one).
     ComPtr<IVELTPluginHelper> returned;
-    returned.Attach(passed);
+    *returned.ReleaseAndGetAddressOf() = passed;
     Check(hr, L"Init");
     init_result_ = IsTrue(result);
 
