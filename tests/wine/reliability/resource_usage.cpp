@@ -44,19 +44,32 @@ long WineGdiObjects() {
 }
 
 // Handles are handed out lowest free first: a long run of invalid values ends the table.
-long ScannedKernelHandles() {
-    long valid = 0;
+template <class Visit>
+void ScanHandleTable(Visit visit) {
     int misses = 0;
     for (std::uintptr_t value = 4; misses < 1024; value += 4) {
         DWORD flags = 0;
         if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
-            ++valid;
+            visit(reinterpret_cast<HANDLE>(value));
             misses = 0;
         } else {
             ++misses;
         }
     }
+}
+
+long ScannedKernelHandles() {
+    long valid = 0;
+    ScanHandleTable([&](HANDLE) { ++valid; });
     return valid;
+}
+
+std::wstring TypeOfHandle(HANDLE handle) {
+    alignas(8) unsigned char buffer[1024];
+    ULONG length = 0;
+    if (NtQueryObject(handle, ObjectTypeInformation, buffer, sizeof buffer, &length) != 0) return L"?";
+    const auto* type = reinterpret_cast<const PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer);
+    return std::wstring(type->TypeName.Buffer, type->TypeName.Length / sizeof(wchar_t));
 }
 
 BOOL CALLBACK CountChild(HWND, LPARAM count) {
@@ -119,6 +132,12 @@ ResourceUsage SampleResources() {
         usage.private_bytes = CommittedPrivateBytes();
     }
     return usage;
+}
+
+std::map<std::wstring, long> HandlesByType() {
+    std::map<std::wstring, long> types;
+    ScanHandleTable([&](HANDLE handle) { ++types[TypeOfHandle(handle)]; });
+    return types;
 }
 
 std::wstring ResourceSources() {

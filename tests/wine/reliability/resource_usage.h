@@ -3,6 +3,7 @@
 // Wine answers GetGuiResources with ERROR_CALL_NOT_IMPLEMENTED and GetProcessHandleCount
 // and PrivateUsage with 0; where the system does not count, the figure is counted here.
 #include <cstddef>
+#include <map>
 #include <string>
 
 namespace zorvane::reliability {
@@ -15,6 +16,10 @@ struct ResourceUsage {
 };
 
 ResourceUsage SampleResources();
+
+// The process's kernel handles by type ("Event", "Thread", "File"...), from a scan of the
+// handle table.
+std::map<std::wstring, long> HandlesByType();
 
 // How each figure was taken, for the test's report.
 std::wstring ResourceSources();

@@ -1,0 +1,293 @@
+// Reference counts and unloading over many rounds: the host's whole lifecycle through
+// COM a thousand times, then the module freed and loaded again a hundred times, each
+// load starting from the empty state.
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/standin/module_info.h"
+#include "host/standin/plugin_helper.h"
+#include "host/standin/standin_host.h"
+#include "plugin/plugin_identity.h"
+#include "tests/wine/reliability/plugin_host.h"
+#include "tests/wine/reliability/resource_usage.h"
+#include "tests/wine/ui/ui_test_support.h"
+#include "win/handles.h"
+#include "win/module_count.h"
+
+namespace zorvane::reliability {
+namespace {
+
+using ui::test::BoxWatcher;
+
+constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
+constexpr wchar_t kIntervalBoxTitle[] = L"Plugin: Zorvane Einstellungen";
+constexpr wchar_t kNotNumeric[] = L"Bitte einen numerischen Wert eingeben!";
+
+// What may grow from the sample after the warm-up rounds to the last one. Nothing of
+// ours may hold a handle, a GDI object or a window more; private memory is counted in
+// the allocator's 64 KiB regions, so a few of them are allowed.
+constexpr std::size_t kPrivateSlack = 256 * 1024;
+
+// From one sample to another: kernel handles by type, GDI and USER objects, private bytes.
+struct Growth {
+    std::map<std::wstring, long> handles;
+    long gdi_objects = 0;
+    long user_objects = 0;
+    long long private_bytes = 0;
+};
+
+struct Sample {
+    ResourceUsage usage = SampleResources();
+    std::map<std::wstring, long> handles = HandlesByType();
+};
+
+Growth Between(const Sample& from, const Sample& to) {
+    Growth growth;
+    for (const auto& [type, count] : to.handles) {
+        const auto before = from.handles.find(type);
+        const long delta = count - (before == from.handles.end() ? 0 : before->second);
+        if (delta != 0) growth.handles[type] = delta;
+    }
+    for (const auto& [type, count] : from.handles) {
+        if (to.handles.count(type) == 0) growth.handles[type] = -count;
+    }
+    growth.gdi_objects = to.usage.gdi_objects - from.usage.gdi_objects;
+    growth.user_objects = to.usage.user_objects - from.usage.user_objects;
+    growth.private_bytes = static_cast<long long>(to.usage.private_bytes) - static_cast<long long>(from.usage.private_bytes);
+    return growth;
+}
+
+std::string Describe(const Growth& growth) {
+    std::string text = "handles";
+    if (growth.handles.empty()) text += " +0";
+    for (const auto& [type, delta] : growth.handles) {
+        char part[64];
+        std::snprintf(part, sizeof part, " %+ld %ls", delta, type.c_str());
+        text += part;
+    }
+    char rest[96];
+    std::snprintf(rest, sizeof rest, ", GDI %+ld, USER %+ld, private %+.1f KiB", growth.gdi_objects,
+                  growth.user_objects, static_cast<double>(growth.private_bytes) / 1024.0);
+    return text + rest;
+}
+
+std::wstring BesideTheProgram(const wchar_t* file) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring program(path, length);
+    return program.substr(0, program.find_last_of(L'\\') + 1) + file;
+}
+
+template <class Function>
+Function ExportOf(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// Create by programmatic identifier, Init, ModuleInfo, Configure cancelled, release: the
+// stand-in's objects, the helpers and what we hold go back to where they were, and the
+// DLL can unload at the end.
+TEST(LifetimeTest, AThousandHostLifecyclesLeaveEveryCountWhereItStarted) {
+    constexpr int kRounds = 1000;
+    constexpr int kWarmUp = 20;
+    const auto host = std::make_shared<standin::StandinHost>();
+    BoxWatcher boxes;
+    const long live_at_start = win::ModuleCount::Value();  // stand-in objects of this process
+    ComPtr<IVELTPluginHelper> previous;
+    std::optional<Sample> after_warm_up;
+
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        const ComPtr<IVELTPluginHelper> helper = standin::MakePluginHelper(host);
+        {
+            // A class of our own per round: its records go with it.
+            standin::ModuleInfoClassOverride module_info_class;
+            ComPtr<IVELTPlugin> plugin = CreatePlugIn();
+            ASSERT_EQ(CountOf(plugin.Get()), 1u);
+            ASSERT_TRUE(InitPlugIn(plugin.Get(), helper.Get()));
+            ASSERT_EQ(CountOf(helper.Get()), 2u) << "ours and the DLL's";
+            if (previous) {
+                ASSERT_EQ(CountOf(previous.Get()), 1u) << "the helper of the round before is still held";
+                previous.Reset();
+            }
+
+            ComPtr<IVELTModuleInfo> info = ModuleInfoOf(plugin.Get());
+            ASSERT_EQ(CountOf(info.Get()), 1u);
+            {
+                ComPtr<IVELTCollection> capabilities;
+                ASSERT_EQ(info->get_Capabilities(&capabilities), S_OK);
+                ASSERT_EQ(CountOf(capabilities.Get()), 2u) << "the module information's and ours";
+            }
+
+            boxes.Clear();
+            boxes.Then(ui::test::TypeAndClick(L"", IDCANCEL));
+            ASSERT_TRUE(Configure(plugin.Get()));
+            ASSERT_EQ(boxes.boxes().size(), 2u);
+            EXPECT_EQ(boxes.boxes()[0].title, kIntervalBoxTitle);
+            EXPECT_EQ(boxes.boxes()[1].title, L"Fehler");
+            EXPECT_EQ(boxes.boxes()[1].text, kNotNumeric);
+
+            info.Reset();
+            plugin.Reset();
+            ASSERT_EQ(module_info_class.factory().created().size(), 1u);
+            ASSERT_FALSE(module_info_class.factory().created()[0]->alive);
+        }
+        ASSERT_EQ(win::ModuleCount::Value(), live_at_start + 1) << "only this round's helper may live";
+        ASSERT_EQ(CountOf(helper.Get()), 2u);
+        previous = helper;
+        if (round + 1 == kWarmUp) after_warm_up.emplace();
+    }
+    EXPECT_EQ(host->live_streams(), 0);
+
+    const HMODULE module = LoadedModule();
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(CanUnloadNow(module), S_OK);
+    EXPECT_EQ(CountOf(previous.Get()), 1u) << "unloadable, yet the helper is still held";
+    previous.Reset();
+    EXPECT_EQ(win::ModuleCount::Value(), live_at_start);
+
+    const Growth growth = Between(*after_warm_up, Sample());
+    std::printf("%d host lifecycles, growth over the last %d: %s\n", kRounds, kRounds - kWarmUp,
+                Describe(growth).c_str());
+    std::printf("(%ls)\n", ResourceSources().c_str());
+    EXPECT_TRUE(growth.handles.empty()) << Describe(growth);
+    EXPECT_LE(growth.gdi_objects, 0);
+    EXPECT_LE(growth.user_objects, 0);
+    EXPECT_LE(growth.private_bytes, static_cast<long long>(kPrivateSlack));
+}
+
+// What freeing and loading a DLL built as ours costs by itself: the floor for Zorvane.dll.
+Growth RuntimeCostOfLoads(int warm_up, int loads) {
+    const std::wstring path = BesideTheProgram(L"runtime_probe.dll");
+    std::optional<Sample> after_warm_up;
+    for (int load = 0; load < loads; ++load) {
+        const win::UniqueModule module(LoadLibraryW(path.c_str()));
+        if (!module) {
+            ADD_FAILURE() << "runtime_probe.dll does not load";
+            return {};
+        }
+        const auto throw_and_catch = ExportOf<int (*)(int)>(module.get(), "ThrowAndCatch");
+        EXPECT_EQ(throw_and_catch(1), 5);
+        if (load + 1 == warm_up) after_warm_up.emplace();
+    }
+    return Between(*after_warm_up, Sample());
+}
+
+// The module freed and loaded again: every load starts empty (no helper, no rules, Check1
+// ticked, 1000 ms), works, lets everything go, answers that it may unload, and is gone.
+TEST(LifetimeTest, AHundredLoadsOfTheModuleEachStartEmptyAndLeaveNothing) {
+    constexpr int kRounds = 100;
+    constexpr int kWarmUp = 10;
+    // COM lets go of the DLL the test before used (its DllCanUnloadNow said it may).
+    CoFreeUnusedLibrariesEx(0, 0);
+    ASSERT_EQ(LoadedModule(), nullptr) << "the module is still loaded before the first round";
+
+    const auto host = std::make_shared<standin::StandinHost>();
+    BoxWatcher boxes;
+    DebugOutput output;
+    const long live_at_start = win::ModuleCount::Value();
+    const std::wstring path = BesideTheProgram(kModuleFile);
+    std::optional<Sample> after_warm_up;
+
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        const ComPtr<IVELTPluginHelper> helper = standin::MakePluginHelper(host);
+        host->trace.Clear();
+        output.Clear();
+        {
+            standin::ModuleInfoClassOverride module_info_class;
+            win::UniqueModule module(LoadLibraryW(path.c_str()));
+            ASSERT_TRUE(module);
+            const auto get_class_object = ExportOf<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+                module.get(), "DllGetClassObject");
+            ASSERT_NE(get_class_object, nullptr);
+
+            ComPtr<IVELTPlugin> plugin;
+            {
+                ComPtr<IClassFactory> factory;
+                ASSERT_EQ(get_class_object(kPlugInClassId, IID_PPV_ARGS(&factory)), S_OK);
+                ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&plugin)), S_OK);
+            }
+            EXPECT_EQ(CanUnloadNow(module.get()), S_FALSE) << "a plug-in object is alive";
+
+            // The rule editor of a fresh load: empty, ticked, its timer at 1000 ms.
+            ComPtr<IVELTModuleInfo> info = ModuleInfoOf(plugin.Get());
+            ComPtr<IDispatch> tool = ToolWindowOf(info.Get());
+            const HWND window = WindowOf(tool.Get());
+            const ULONGLONG loaded_at = GetTickCount64();
+            const RuleEditor editor(window);
+            ASSERT_EQ(editor.Table(), (std::vector<std::vector<std::wstring>>(3)));
+            EXPECT_EQ(SendMessageW(editor.enabled_check, BM_GETCHECK, 0, 0), BST_CHECKED);
+            editor.Add(L"33", L"10", L"20");
+            ASSERT_EQ(editor.Rows(editor.channel_list), std::vector<std::wstring>{L"33"});
+            host->universe.SetFromFader(33, 0);
+            const unsigned calls_before = host->calls_made();
+
+            // A thousand milliseconds take a second: measured on a few loads; on the
+            // others, no tick comes at the 5 ms the load before was set to.
+            if (round % 33 == 0) {
+                ASSERT_TRUE(RunOneTick(window, 2500));
+                const ULONGLONG elapsed = GetTickCount64() - loaded_at;
+                EXPECT_GE(elapsed, 900u);
+                EXPECT_LE(elapsed, 1500u);
+            } else {
+                EXPECT_EQ(CountTicks(window, 100), 0);
+            }
+            boxes.Clear();
+            boxes.Then(ui::test::TypeAndClick(L"5", IDOK));
+            ASSERT_TRUE(Configure(plugin.Get()));
+            ASSERT_EQ(boxes.boxes().size(), 1u);
+            ASSERT_TRUE(RunOneTick(window));
+
+            // No helper yet: the ticks failed quietly, calling no helper of an earlier load.
+            EXPECT_EQ(host->calls_made(), calls_before);
+            const std::vector<std::string> lines = output.Lines();
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_EQ(lines[0].rfind(TickFailureHead(kObjectRequired), 0), 0u) << lines[0];
+
+            // Init: the next tick corrects the channel.
+            ASSERT_TRUE(InitPlugIn(plugin.Get(), helper.Get()));
+            host->universe.ClearPluginWrites();
+            ASSERT_TRUE(RunOneTick(window));
+            EXPECT_EQ(host->universe.PluginWrites(), (std::vector<standin::ChannelWrite>{{33, 10, true}}));
+            EXPECT_EQ(host->live_streams(), 0);
+
+            SendMessageW(window, WM_CLOSE, 0, 0);
+            tool.Reset();
+            info.Reset();
+            plugin.Reset();
+            EXPECT_EQ(CanUnloadNow(module.get()), S_OK);
+            EXPECT_EQ(CountOf(helper.Get()), 1u) << "unloadable, yet the helper is still held";
+            module.reset();
+            ASSERT_EQ(LoadedModule(), nullptr) << "FreeLibrary left the module loaded";
+        }
+        ASSERT_EQ(win::ModuleCount::Value(), live_at_start + 1) << "only this round's helper may live";
+        if (round + 1 == kWarmUp) after_warm_up.emplace();
+    }
+    const Growth zorvane = Between(*after_warm_up, Sample());
+    const Growth floor = RuntimeCostOfLoads(kWarmUp, kRounds);
+    std::printf("%d loads of Zorvane.dll, growth over the last %d: %s\n", kRounds, kRounds - kWarmUp,
+                Describe(zorvane).c_str());
+    std::printf("%d loads of a DLL built the same way, growth over the last %d: %s\n", kRounds,
+                kRounds - kWarmUp, Describe(floor).c_str());
+
+    // Nothing beyond what the runtime itself leaves behind.
+    for (const auto& [type, delta] : zorvane.handles) {
+        const auto allowed = floor.handles.find(type);
+        EXPECT_LE(delta, allowed == floor.handles.end() ? 0 : allowed->second) << "handles of type " << type.c_str();
+    }
+    EXPECT_LE(zorvane.gdi_objects, floor.gdi_objects);
+    EXPECT_LE(zorvane.user_objects, floor.user_objects);
+    EXPECT_LE(zorvane.private_bytes, floor.private_bytes + static_cast<long long>(kPrivateSlack));
+}
+
+}  // namespace
+}  // namespace zorvane::reliability
