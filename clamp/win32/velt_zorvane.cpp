@@ -136,11 +136,14 @@ void Call(IDispatch* object, DISPID id, const wchar_t* name, WORD flags, DISPPAR
 }
 
 // The helper as an object; an empty value or an empty reference is no object.
-ComPtr<IDispatch> Helper() {
+IDispatch* CurrentHelper() {
     if (V_VT(&g_plugin_helper) != VT_DISPATCH || V_DISPATCH(&g_plugin_helper) == nullptr)
         ThrowObjectRequired();
     return V_DISPATCH(&g_plugin_helper);
 }
+
+// Referenced for the call: a host call may store another helper and release this one.
+ComPtr<IDispatch> Helper() { return CurrentHelper(); }
 
 // A fresh read of the helper's MyStream, which must be an object.
 ComPtr<IDispatch> ReadStream(IDispatch* helper) {
@@ -235,23 +238,32 @@ void StorePluginHelper(IDispatch* helper) {
 const VARIANT& PluginHelper() noexcept { return g_plugin_helper; }
 const VARIANT& ChannelValue() noexcept { return g_channel_value; }
 
-void ReadChannelValue(std::int32_t& channel) {
-    const ComPtr<IDispatch> helper = Helper();
-    HelperIds& ids = IdsFor(helper.Get());
-    if (ids.channel_get_value == DISPID_UNKNOWN) ids.channel_get_value = LookUp(helper.Get(), kChannelGetValue);
+namespace {
+
+// The read itself, on a helper the caller keeps referenced.
+void ReadChannelValueFrom(IDispatch* helper, std::int32_t& channel) {
+    HelperIds& ids = IdsFor(helper);
+    if (ids.channel_get_value == DISPID_UNKNOWN) ids.channel_get_value = LookUp(helper, kChannelGetValue);
 
     VARIANT argument;
     V_VT(&argument) = VT_I4 | VT_BYREF;
     V_I4REF(&argument) = AsLong(channel);
     DISPPARAMS params{&argument, nullptr, 1, 0};
     CallResult result;
-    Call(helper.Get(), ids.channel_get_value, kChannelGetValue, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params,
+    Call(helper, ids.channel_get_value, kChannelGetValue, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params,
          &result.value);
 
     VARIANT old = g_channel_value;
     g_channel_value = result.value;
     V_VT(&result.value) = VT_EMPTY;  // handed on to ChannelValue
     if (!HoldsNoResource(old)) VariantClear(&old);
+}
+
+}  // namespace
+
+void ReadChannelValue(std::int32_t& channel) {
+    const ComPtr<IDispatch> helper = Helper();
+    ReadChannelValueFrom(helper.Get(), channel);
 }
 
 void SetChannelValue(std::int32_t& channel, std::int32_t& value) {
@@ -279,7 +291,12 @@ void SetChannelValue(std::int32_t& channel, std::int32_t& value) {
 }
 
 double HostChannels::ReadChannelValue(std::int32_t& channel) {
-    velt_zorvane::ReadChannelValue(channel);
+    // Referenced from its first read to the end of the tick instead of once per read: a
+    // pointer compare per rule instead of AddRef and Release. Each read still goes to the
+    // helper stored at that moment.
+    IDispatch* const helper = CurrentHelper();
+    if (helper != held_helper_.Get()) held_helper_ = ComPtr<IDispatch>(helper);  // the new one first
+    ReadChannelValueFrom(helper, channel);
     return Number(g_channel_value);
 }
 

@@ -3,6 +3,7 @@
 // component-wide, and the two channel procedures that reach the host by member name.
 #include <windows.h>
 #include <oaidl.h>
+#include <wrl/client.h>
 
 #include <cstdint>
 
@@ -26,13 +27,17 @@ void ReadChannelValue(std::int32_t& channel);
 // MyStream, UserInteraction on it, MyStream again, SetChannel(channel, value, true).
 void SetChannelValue(std::int32_t& channel, std::int32_t& value);
 
-// The tick's view of the host: reads through ReadChannelValue and compares
+// The tick's view of the host: reads as ReadChannelValue does and compares
 // ChannelValue as a number (numeric variants, or text the number reader accepts under
-// the user's separators); anything else throws.
+// the user's separators); anything else throws. Lives for one tick, and keeps the helper
+// it last read from referenced until then.
 class HostChannels final : public ChannelPort {
 public:
     double ReadChannelValue(std::int32_t& channel) override;
     void SetChannelValue(std::int32_t& channel, std::int32_t& value) override;
+
+private:
+    Microsoft::WRL::ComPtr<IDispatch> held_helper_;
 };
 
 // Empties PluginHelper and ChannelValue, releasing the helper. Called by the component
