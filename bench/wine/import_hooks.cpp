@@ -1,0 +1,184 @@
+#include "bench/wine/import_hooks.h"
+
+#include <oleauto.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace zorvane::bench {
+namespace {
+
+constexpr std::size_t Index(Import import) { return static_cast<std::size_t>(import); }
+
+// The module's code runs on one thread; plain counters are enough.
+ImportCounts g_counts;
+std::array<void*, static_cast<std::size_t>(Import::kCount)> g_originals{};
+
+// One counting stand-in per import, with the import's own calling convention and
+// parameters, deduced from its declaration.
+template <Import Which, class Result, class... Arguments>
+struct Stdcall {
+    static Result WINAPI Call(Arguments... arguments) {
+        ++g_counts.calls[Index(Which)];
+        using Function = Result(WINAPI*)(Arguments...);
+        return reinterpret_cast<Function>(g_originals[Index(Which)])(arguments...);
+    }
+};
+
+template <Import Which, class Result, class... Arguments>
+struct Cdecl {
+    static Result __cdecl Call(Arguments... arguments) {
+        ++g_counts.calls[Index(Which)];
+        using Function = Result(__cdecl*)(Arguments...);
+        return reinterpret_cast<Function>(g_originals[Index(Which)])(arguments...);
+    }
+};
+
+template <Import Which, class Result, class... Arguments>
+void* CountingStdcall(Result(WINAPI*)(Arguments...)) {
+    return reinterpret_cast<void*>(&Stdcall<Which, Result, Arguments...>::Call);
+}
+
+template <Import Which, class Result, class... Arguments>
+void* CountingCdecl(Result(__cdecl*)(Arguments...)) {
+    return reinterpret_cast<void*>(&Cdecl<Which, Result, Arguments...>::Call);
+}
+
+struct Entry {
+    Import which;
+    ImportKind kind;
+    const char* dll;
+    const char* function;
+    void* replacement;
+};
+
+#define ZORVANE_STDCALL(which, kind, dll, function) \
+    {Import::which, ImportKind::kind, dll, #function, CountingStdcall<Import::which>(&::function)}
+#define ZORVANE_CDECL(which, kind, dll, function) \
+    {Import::which, ImportKind::kind, dll, #function, CountingCdecl<Import::which>(&::function)}
+
+const Entry kEntries[] = {
+    ZORVANE_CDECL(Malloc, Allocation, "msvcrt.dll", malloc),
+    ZORVANE_CDECL(Calloc, Allocation, "msvcrt.dll", calloc),
+    ZORVANE_CDECL(Realloc, Allocation, "msvcrt.dll", realloc),
+    ZORVANE_CDECL(StrDup, Allocation, "msvcrt.dll", _strdup),
+    ZORVANE_STDCALL(SysAllocString, Allocation, "oleaut32.dll", SysAllocString),
+    ZORVANE_STDCALL(SysAllocStringLen, Allocation, "oleaut32.dll", SysAllocStringLen),
+    ZORVANE_CDECL(Free, Release, "msvcrt.dll", free),
+    ZORVANE_STDCALL(SysFreeString, Release, "oleaut32.dll", SysFreeString),
+    ZORVANE_STDCALL(VariantClear, Release, "oleaut32.dll", VariantClear),
+    ZORVANE_STDCALL(SendMessage, Window, "user32.dll", SendMessageW),
+    ZORVANE_STDCALL(SendDlgItemMessage, Window, "user32.dll", SendDlgItemMessageW),
+    ZORVANE_STDCALL(GetWindowText, Window, "user32.dll", GetWindowTextW),
+    ZORVANE_STDCALL(GetWindowTextLength, Window, "user32.dll", GetWindowTextLengthW),
+    ZORVANE_STDCALL(SetWindowText, Window, "user32.dll", SetWindowTextW),
+    ZORVANE_STDCALL(SetTimer, Window, "user32.dll", SetTimer),
+    ZORVANE_STDCALL(KillTimer, Window, "user32.dll", KillTimer),
+    ZORVANE_STDCALL(CreateEvent, Object, "kernel32.dll", CreateEventA),
+    ZORVANE_STDCALL(CreateSemaphore, Object, "kernel32.dll", CreateSemaphoreA),
+    ZORVANE_STDCALL(OpenProcess, Object, "kernel32.dll", OpenProcess),
+    ZORVANE_STDCALL(DuplicateHandle, Object, "kernel32.dll", DuplicateHandle),
+    ZORVANE_STDCALL(LoadLibrary, Object, "kernel32.dll", LoadLibraryW),
+    ZORVANE_STDCALL(GetDC, Object, "user32.dll", GetDC),
+    ZORVANE_STDCALL(CreateCompatibleDC, Object, "gdi32.dll", CreateCompatibleDC),
+    ZORVANE_STDCALL(CreateFontIndirect, Object, "gdi32.dll", CreateFontIndirectW),
+    ZORVANE_STDCALL(CreatePen, Object, "gdi32.dll", CreatePen),
+    ZORVANE_STDCALL(CreateWindowEx, Object, "user32.dll", CreateWindowExW),
+    ZORVANE_STDCALL(SetWindowsHookEx, Object, "user32.dll", SetWindowsHookExW),
+    ZORVANE_STDCALL(CoCreateInstance, Object, "ole32.dll", CoCreateInstance),
+    ZORVANE_STDCALL(CreateErrorInfo, Object, "ole32.dll", CreateErrorInfo),
+    ZORVANE_STDCALL(GetLocaleInfo, Other, "kernel32.dll", GetLocaleInfoW),
+    ZORVANE_STDCALL(VariantCopyInd, Other, "oleaut32.dll", VariantCopyInd),
+    ZORVANE_STDCALL(OutputDebugString, Other, "kernel32.dll", OutputDebugStringW),
+};
+
+#undef ZORVANE_STDCALL
+#undef ZORVANE_CDECL
+
+// The import table slot through which the module calls dll!function, or null.
+void** FindSlot(HMODULE module, const char* dll, const char* function) noexcept {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0) return nullptr;
+    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         descriptor->Name != 0; ++descriptor) {
+        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) continue;
+        if (descriptor->OriginalFirstThunk == 0) continue;  // no names to go by
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) {
+                return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool Exchange(void** slot, void* value, void** previous) noexcept {
+    DWORD protection = 0;
+    if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &protection)) return false;
+    if (previous != nullptr) *previous = *slot;
+    *slot = value;
+    VirtualProtect(slot, sizeof(void*), protection, &protection);
+    return true;
+}
+
+}  // namespace
+
+const char* ImportName(Import import) noexcept {
+    for (const Entry& entry : kEntries) {
+        if (entry.which == import) return entry.function;
+    }
+    return "?";
+}
+
+ImportKind KindOf(Import import) noexcept {
+    for (const Entry& entry : kEntries) {
+        if (entry.which == import) return entry.kind;
+    }
+    return ImportKind::Other;
+}
+
+std::uint64_t ImportCounts::Of(ImportKind kind) const noexcept {
+    std::uint64_t total = 0;
+    for (const Entry& entry : kEntries) {
+        if (entry.kind == kind) total += (*this)[entry.which];
+    }
+    return total;
+}
+
+ImportCounts ImportCounts::operator-(const ImportCounts& earlier) const noexcept {
+    ImportCounts difference;
+    for (std::size_t i = 0; i < calls.size(); ++i) difference.calls[i] = calls[i] - earlier.calls[i];
+    return difference;
+}
+
+ImportHooks::ImportHooks(HMODULE module) {
+    bool any = false;
+    for (const Entry& entry : kEntries) {
+        void** slot = FindSlot(module, entry.dll, entry.function);
+        if (slot == nullptr) continue;
+        // The original goes in first: the stand-in may be called the moment the slot changes.
+        g_originals[Index(entry.which)] = *slot;
+        if (!Exchange(slot, entry.replacement, &originals_[Index(entry.which)])) continue;
+        slots_[Index(entry.which)] = slot;
+        any = true;
+    }
+    if (!any) throw std::runtime_error("no import of the module could be hooked");
+}
+
+ImportHooks::~ImportHooks() {
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i] != nullptr) Exchange(slots_[i], originals_[i], nullptr);
+    }
+}
+
+ImportCounts ImportHooks::Counts() noexcept { return g_counts; }
+
+}  // namespace zorvane::bench
