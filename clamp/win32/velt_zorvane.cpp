@@ -9,6 +9,7 @@
 #include "common/number_text.h"
 #include "win/com_error.h"
 #include "win/handles.h"
+#include "win/user_number_format.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -168,19 +169,6 @@ ComPtr<IDispatch> ReadStream(IDispatch* helper) {
     return stream;
 }
 
-NumberFormat UserNumberFormat() {
-    wchar_t decimal[8] = {};
-    wchar_t group[8] = {};
-    NumberFormat format = kEnglishFormat;
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8) > 1) format.decimal = decimal[0];
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, group, 8) > 1) {
-        format.group = group[0];
-    } else {
-        format.group = L'\0';  // the locale groups no digits
-    }
-    return format;
-}
-
 double Number(const VARIANT& value) {
     switch (V_VT(&value)) {
         case VT_I1: return V_I1(&value);
@@ -206,7 +194,7 @@ double Number(const VARIANT& value) {
         }
         case VT_BSTR: {
             const std::wstring_view text(V_BSTR(&value) ? V_BSTR(&value) : L"", SysStringLen(V_BSTR(&value)));
-            if (const auto number = ReadNumber(text, UserNumberFormat())) return *number;
+            if (const auto number = ReadNumber(text, win::UserNumberFormat())) return *number;
             ThrowTypeMismatch();
         }
         default:

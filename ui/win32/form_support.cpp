@@ -80,15 +80,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-NumberFormat UserNumberFormat() noexcept {
-    NumberFormat format = kEnglishFormat;
-    wchar_t buffer[8];
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8) > 1) format.decimal = buffer[0];
-    // A locale without a group separator groups nothing.
-    format.group = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8) > 1 ? buffer[0] : L'\0';
-    return format;
-}
-
 void ShowInformation(HWND owner, std::wstring_view message, const wchar_t* title) noexcept {
     try {
         const std::wstring text(message);

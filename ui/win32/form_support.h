@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/number_text.h"
 #include "win/handles.h"
+#include "win/user_number_format.h"
 
 namespace zorvane::ui {
 
@@ -53,9 +53,6 @@ HWND CreateControl(HWND parent, const ChildControl& control, const Dpi& dpi, HFO
 win::UniqueFont CreateMessageFont();
 
 std::wstring WindowText(HWND window);
-
-// The user's decimal and group separators, as the number reader takes them.
-NumberFormat UserNumberFormat() noexcept;
 
 // A modal information box; the title and message as given.
 void ShowInformation(HWND owner, std::wstring_view message, const wchar_t* title) noexcept;

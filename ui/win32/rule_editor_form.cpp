@@ -118,7 +118,7 @@ void RuleEditorForm::RunIntervalDialog() {
     // The host's window, active while it asks us to configure, owns the box.
     HWND owner = GetActiveWindow();
     const std::wstring text = RunIntervalInputBox(owner);
-    const IntervalCheck check = CheckInterval(text, UserNumberFormat());
+    const IntervalCheck check = CheckInterval(text, win::UserNumberFormat());
     if (!check.interval_ms) {
         ShowInformation(owner, check.message, L"Fehler");
         return;
@@ -266,7 +266,7 @@ void RuleEditorForm::AddRule() {
     const std::wstring minimum = WindowText(text2_);
     const std::wstring maximum = WindowText(text3_);
     const auto rows = static_cast<std::int32_t>(SendMessageW(list1_, LB_GETCOUNT, 0, 0));
-    const NumberFormat format = UserNumberFormat();
+    const NumberFormat format = win::UserNumberFormat();
     const RuleCheck check = CheckNewRule(channel, minimum, maximum, rows, format);
 
     switch (check.focus) {
@@ -353,7 +353,7 @@ void RuleEditorForm::OnTimer() noexcept {
     if (ticking_) return;
     ticking_ = true;
     try {
-        table_.SetFormat(UserNumberFormat());
+        table_.SetFormat(win::UserNumberFormat());
         velt_zorvane::HostChannels channels;
         RunClampTick(table_, channels);
         tick_failures_.Succeeded();
