@@ -138,14 +138,9 @@ LRESULT AboutForm::OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
         }
         break;
     case WM_ACTIVATE:
-        if (LOWORD(wparam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(window, focus)) last_focus_ = focus;
-        }
-        break;
     case WM_SETFOCUS:
-        if (last_focus_ != nullptr && IsWindow(last_focus_)) SetFocus(last_focus_);
-        return 0;
+        if (focus_.Handle(window, message, wparam)) return 0;
+        break;
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
@@ -156,7 +151,7 @@ LRESULT AboutForm::OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
         window_.release();
         font_.reset();
         picture_.Reset();
-        last_focus_ = nullptr;
+        focus_.Forget();
         return 0;
     default:
         break;
@@ -180,7 +175,7 @@ void AboutForm::CreateControls() {
         OutputDebugStringW(L"Zorvane: the about picture did not load\n");
     }
     PlacePicture();
-    last_focus_ = GetDlgItem(window, kCmdOk);
+    focus_.Remember(GetDlgItem(window, kCmdOk));
     AttachDialogKeyboard(window);
 }
 

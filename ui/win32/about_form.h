@@ -42,7 +42,7 @@ private:
     win::UniqueFont font_;
     Microsoft::WRL::ComPtr<IPicture> picture_;
     Dpi dpi_;
-    HWND last_focus_ = nullptr;
+    FocusMemory focus_;
     std::exception_ptr create_failure_;
 };
 

@@ -54,6 +54,20 @@ win::UniqueFont CreateMessageFont();
 
 std::wstring WindowText(HWND window);
 
+// The control that had the focus when the window lost the activation, given the focus
+// again when the window gets it back, as a dialog does.
+class FocusMemory {
+public:
+    void Remember(HWND control) noexcept { last_ = control; }
+    void Forget() noexcept { last_ = nullptr; }
+    // For WM_ACTIVATE and WM_SETFOCUS; true when the message is handled and the window
+    // procedure returns 0.
+    bool Handle(HWND window, UINT message, WPARAM wparam) noexcept;
+
+private:
+    HWND last_ = nullptr;
+};
+
 // A modal information box; the title and message as given.
 void ShowInformation(HWND owner, std::wstring_view message, const wchar_t* title) noexcept;
 

@@ -163,15 +163,9 @@ LRESULT RuleEditorForm::OnMessage(HWND window, UINT message, WPARAM wparam, LPAR
         }
         break;
     case WM_ACTIVATE:
-        if (LOWORD(wparam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(window, focus)) last_focus_ = focus;
-        }
-        break;
     case WM_SETFOCUS:
-        // The window passes the focus on to the control that had it last.
-        if (last_focus_ != nullptr && IsWindow(last_focus_)) SetFocus(last_focus_);
-        return 0;
+        if (focus_.Handle(window, message, wparam)) return 0;
+        break;
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
@@ -214,7 +208,7 @@ void RuleEditorForm::CreateControls() {
         }
     }
     SendMessageW(check1_, BM_SETCHECK, BST_CHECKED, 0);
-    last_focus_ = command2_;
+    focus_.Remember(command2_);
 
     table_.Clear();
     interval_ = kInitialInterval;
@@ -231,7 +225,7 @@ void RuleEditorForm::OnDestroyed() noexcept {
     text1_ = text2_ = text3_ = nullptr;
     list1_ = list2_ = list3_ = nullptr;
     check1_ = nullptr;
-    last_focus_ = nullptr;
+    focus_.Forget();
     table_.Clear();
     interval_ = kInitialInterval;
     timer_enabled_ = true;

@@ -101,7 +101,7 @@ private:
     HWND text1_ = nullptr, text2_ = nullptr, text3_ = nullptr;
     HWND list1_ = nullptr, list2_ = nullptr, list3_ = nullptr;
     HWND check1_ = nullptr;
-    HWND last_focus_ = nullptr;
+    FocusMemory focus_;
     std::exception_ptr create_failure_;
 
     RuleTable table_;
