@@ -1,6 +1,10 @@
 #include "tests/wine/reliability/plugin_host.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
+#include <algorithm>
+#include <cstring>
 #include <mutex>
 
 #include "ui/win32/control_ids.h"
@@ -118,6 +122,55 @@ HRESULT CanUnloadNow(HMODULE module) {
     return can_unload_now();
 }
 
+namespace {
+
+constexpr UINT_PTR kAnsweredTextId = 0x5A52;
+
+LRESULT CALLBACK AnswerText(HWND edit, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                            DWORD_PTR data) noexcept {
+    const auto* text = reinterpret_cast<const std::wstring*>(data);
+    switch (message) {
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(text->size());
+        case WM_GETTEXT: {
+            if (wparam == 0 || lparam == 0) return 0;
+            const std::size_t copied = std::min<std::size_t>(text->size(), wparam - 1);
+            auto* buffer = reinterpret_cast<wchar_t*>(lparam);
+            std::memcpy(buffer, text->data(), copied * sizeof(wchar_t));
+            buffer[copied] = L'\0';
+            return static_cast<LRESULT>(copied);
+        }
+        case WM_SETTEXT:
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(edit, AnswerText, id);
+            delete text;
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(edit, message, wparam, lparam);
+}
+
+}  // namespace
+
+void AnswerTextOf(HWND edit, std::wstring text) {
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    auto* answered = new std::wstring(std::move(text));
+    if (!SetWindowSubclass(edit, AnswerText, kAnsweredTextId, reinterpret_cast<DWORD_PTR>(answered))) {
+        delete answered;
+        win::ThrowHr(E_FAIL, L"the edit cannot be subclassed");
+    }
+}
+
+void SetEditText(HWND edit, std::wstring_view text) {
+    if (text.size() > kLongestTypedText) {
+        AnswerTextOf(edit, std::wstring(text));
+        return;
+    }
+    const std::wstring copy(text);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()));
+}
+
 RuleEditor::RuleEditor(HWND editor)
     : window(editor),
       channel_text(GetDlgItem(editor, ui::kText1)),
@@ -150,10 +203,7 @@ std::vector<std::vector<std::wstring>> RuleEditor::Table() const {
 void RuleEditor::Type(std::wstring_view channel, std::wstring_view minimum, std::wstring_view maximum) const {
     const std::pair<HWND, std::wstring_view> fields[] = {
         {channel_text, channel}, {minimum_text, minimum}, {maximum_text, maximum}};
-    for (const auto& [edit, text] : fields) {
-        const std::wstring copy(text);
-        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()));
-    }
+    for (const auto& [edit, text] : fields) SetEditText(edit, text);
 }
 
 void RuleEditor::Add(std::wstring_view channel, std::wstring_view minimum, std::wstring_view maximum) const {

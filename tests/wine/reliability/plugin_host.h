@@ -7,6 +7,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,19 @@ struct OpenedPlugIn {
 HMODULE LoadedModule();
 // DllCanUnloadNow of a loaded module, found with GetProcAddress.
 HRESULT CanUnloadNow(HMODULE module);
+
+// Texts longer than this are not set into an edit control but answered for it (see
+// AnswerTextOf): Wine's edit control takes time quadratic in the length to take a text
+// (100 000 characters: over 6 s), where Windows' takes a million at once.
+inline constexpr std::size_t kLongestTypedText = 20'000;
+
+// Empties the edit and makes it answer WM_GETTEXT and WM_GETTEXTLENGTH with the text,
+// as if it held it, until its text is set again or it is destroyed.
+void AnswerTextOf(HWND edit, std::wstring text);
+
+// Sets the text of an edit as pasting would; a longer text than kLongestTypedText is
+// answered for it instead.
+void SetEditText(HWND edit, std::wstring_view text);
 
 // The rule editor's controls, found by their identifiers.
 struct RuleEditor {
