@@ -217,11 +217,13 @@ Bench::Timing Bench::Measure(const Rules& rules, int level, int rounds, int warm
         if (host_->calls_made() - calls != calls_per_tick) ExplainMissedCalls(host_->calls_made() - calls, level);
         return clock_.Microseconds(stop - start);
     };
+    const unsigned writes_per_tick = writes ? static_cast<unsigned>(rules.count()) : 0u;
     const auto floor = [&] {
         SetLevel(level);
         const long long start = clock_.Now();
-        FloorTick(helper, rules.floor);
+        const unsigned written = FloorTick(helper, rules.floor);
         const long long stop = clock_.Now();
+        if (written != writes_per_tick) throw std::runtime_error("the floor did not write what the tick writes");
         return clock_.Microseconds(stop - start);
     };
 
@@ -253,11 +255,7 @@ void Bench::ExplainMissedCalls(unsigned calls, int level) {
     Tick(controls_.window);
     host_->trace.enabled = false;
     const std::vector<std::wstring> texts = host_->trace.Texts();
-    std::size_t shown = 0;
-    for (std::size_t i = 0; i < texts.size() && shown < 12; ++i) {
-        std::fprintf(stderr, "  call %zu: %ls\n", i, texts[i].c_str());
-        ++shown;
-    }
+    for (std::size_t i = 0; i < texts.size() && i < 12; ++i) std::fprintf(stderr, "  %ls\n", texts[i].c_str());
     throw std::runtime_error("a tick did not make exactly the host calls of its rules");
 }
 

@@ -235,7 +235,7 @@ std::set<int> ChannelsInUse(const std::vector<RuleTexts>& rows, const NumberForm
 
 TEST_F(RuleTableSyncTest, ConvertedRulesMatchTheListTextsAfterEveryAddAndDelete) {
     constexpr std::uint32_t kSeeds[] = {1, 7, 20261210};
-    constexpr int kSteps = 110;
+    constexpr int kSteps = 90;
     const NumberFormat format = UserFormat();
     for (const std::uint32_t seed : kSeeds) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
