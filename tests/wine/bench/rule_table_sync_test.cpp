@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -237,6 +236,7 @@ TEST_F(RuleTableSyncTest, ConvertedRulesMatchTheListTextsAfterEveryAddAndDelete)
     constexpr std::uint32_t kSeeds[] = {1, 7, 20261210};
     constexpr int kSteps = 90;
     const NumberFormat format = UserFormat();
+    std::printf("user separators: decimal '%lc', group '%lc'\n", format.decimal, format.group);
     for (const std::uint32_t seed : kSeeds) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         // Each seed starts from an empty editor: the rows left by the one before go.
@@ -245,10 +245,6 @@ TEST_F(RuleTableSyncTest, ConvertedRulesMatchTheListTextsAfterEveryAddAndDelete)
 
         TextMaker maker(seed, format);
         std::vector<RuleTexts> expected;  // the rows as typed, in list order
-        struct {
-            int adds = 0, refused = 0, presses = 0, selections = 0, plain_deletes = 0;
-            std::size_t most_rows = 0;
-        } done_so_far;
         for (int step = 0; step < kSteps; ++step) {
             const int action = maker.Between(0, 99);
             const int boxes_before = boxes_.boxes();
@@ -260,13 +256,11 @@ TEST_F(RuleTableSyncTest, ConvertedRulesMatchTheListTextsAfterEveryAddAndDelete)
                 AddRule(controls_, rule.channel, rule.minimum, rule.maximum,
                         plain && maker.Between(0, 1) == 0 ? Typing::Keys : Typing::SetText);
                 expected.push_back(rule);
-                ++done_so_far.adds;
                 done = "add";
                 EXPECT_EQ(boxes_.boxes(), boxes_before) << "an acceptable rule was refused";
             } else if (action < 67) {
                 const RuleTexts rule = maker.Refused();
                 AddRule(controls_, rule.channel, rule.minimum, rule.maximum, Typing::SetText);
-                ++done_so_far.refused;
                 done = "refused add";
                 EXPECT_EQ(boxes_.boxes(), boxes_before + 1) << "no message for a rule to refuse";
             } else if (action < 92) {
@@ -275,14 +269,12 @@ TEST_F(RuleTableSyncTest, ConvertedRulesMatchTheListTextsAfterEveryAddAndDelete)
                 Select(row, by_mouse, maker.Between(0, 2));
                 Click(controls_.delete_button);
                 expected.erase(expected.begin() + row);
-                ++(by_mouse ? done_so_far.presses : done_so_far.selections);
                 done = std::string(by_mouse ? "press on row " : "select row ") + std::to_string(row) + ", delete";
             } else {
                 // The delete button as it stands: the form keeps the first row selected.
                 const LRESULT selected = SendMessageW(controls_.channel_list, LB_GETCURSEL, 0, 0);
                 Click(controls_.delete_button);
                 if (selected != LB_ERR) expected.erase(expected.begin() + selected);
-                ++done_so_far.plain_deletes;
                 done = "delete the selected row";
             }
             PumpPending();
@@ -297,12 +289,7 @@ TEST_F(RuleTableSyncTest, ConvertedRulesMatchTheListTextsAfterEveryAddAndDelete)
             }
             ASSERT_NO_FATAL_FAILURE(ExpectTableMatchesLists(format));
             if (HasFailure()) return;
-            done_so_far.most_rows = std::max(done_so_far.most_rows, expected.size());
         }
-        std::printf("seed %u, separators '%lc' '%lc': %d adds, %d refused, deletes after %d presses, %d selections"
-                    " and %d as selected; up to %zu rows\n",
-                    seed, format.decimal, format.group, done_so_far.adds, done_so_far.refused, done_so_far.presses,
-                    done_so_far.selections, done_so_far.plain_deletes, done_so_far.most_rows);
     }
 }
 
