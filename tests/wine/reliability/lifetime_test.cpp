@@ -234,10 +234,12 @@ TEST(LifetimeTest, AHundredLoadsOfTheModuleEachStartEmptyAndLeaveNothing) {
             // A thousand milliseconds take a second: measured on a few loads; on the
             // others, no tick comes at the 5 ms the load before was set to.
             if (round % 33 == 0) {
-                ASSERT_TRUE(RunOneTick(window, 2500));
+                // Late ticks are the machine's doing (other tests share the wineserver);
+                // an early one would be another interval.
+                ASSERT_TRUE(RunOneTick(window, 3000));
                 const ULONGLONG elapsed = GetTickCount64() - loaded_at;
                 EXPECT_GE(elapsed, 900u);
-                EXPECT_LE(elapsed, 1500u);
+                EXPECT_LE(elapsed, 2000u);
             } else {
                 EXPECT_EQ(CountTicks(window, 100), 0);
             }
