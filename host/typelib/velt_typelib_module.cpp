@@ -14,6 +14,7 @@
 #include "win/com_object.h"
 #include "win/handles.h"
 #include "win/module_count.h"
+#include "win/registry.h"
 
 using Microsoft::WRL::ComPtr;
 using zorvane::standin::ModuleInfoFactory;
@@ -28,32 +29,7 @@ constexpr wchar_t kLibraryVersion[] = L"2.2";
 constexpr WORD kLibraryMajor = 2;
 constexpr WORD kLibraryMinor = 2;
 
-struct RegistryKeyTraits {
-    static void Close(HKEY key) noexcept { RegCloseKey(key); }
-};
-using UniqueKey = win::UniqueHandle<HKEY, RegistryKeyTraits>;
-
-std::wstring GuidText(REFGUID guid) {
-    wchar_t text[40];
-    if (StringFromGUID2(guid, text, 40) == 0) win::ThrowHr(E_UNEXPECTED);
-    return text;
-}
-
-UniqueKey CreateKey(HKEY parent, const std::wstring& name) {
-    HKEY key = nullptr;
-    const LSTATUS status = RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                           KEY_WRITE, nullptr, &key, nullptr);
-    if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
-    return UniqueKey(key);
-}
-
-void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
-    const LSTATUS status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
-}
-
-std::wstring ClassKeyName() { return L"CLSID\\" + GuidText(CLSID_VELTModuleInfo); }
+std::wstring ClassKeyName() { return L"CLSID\\" + win::GuidText(CLSID_VELTModuleInfo); }
 
 std::wstring OwnPath() {
     std::wstring path = zorvane::standin::ModulePath(g_instance);
@@ -67,21 +43,22 @@ void Register() {
     win::ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
     win::ThrowIfFailed(RegisterTypeLib(library.Get(), path.data(), nullptr));
 
-    const UniqueKey class_key = CreateKey(HKEY_CLASSES_ROOT, ClassKeyName());
-    SetText(class_key.get(), nullptr, kClassName);
-    const UniqueKey server = CreateKey(class_key.get(), L"InprocServer32");
-    SetText(server.get(), nullptr, path);
-    SetText(server.get(), L"ThreadingModel", L"Apartment");
-    SetText(CreateKey(class_key.get(), L"TypeLib").get(), nullptr, GuidText(LIBID_VELTTypeLib));
-    SetText(CreateKey(class_key.get(), L"Version").get(), nullptr, kLibraryVersion);
+    const win::RegistryKey class_key = win::CreateRegistryKey(HKEY_CLASSES_ROOT, ClassKeyName());
+    win::SetRegistryText(class_key.get(), nullptr, kClassName);
+    const win::RegistryKey server = win::CreateRegistryKey(class_key.get(), L"InprocServer32");
+    win::SetRegistryText(server.get(), nullptr, path);
+    win::SetRegistryText(server.get(), L"ThreadingModel", L"Apartment");
+    win::SetRegistryText(win::CreateRegistryKey(class_key.get(), L"TypeLib").get(), nullptr,
+                         win::GuidText(LIBID_VELTTypeLib));
+    win::SetRegistryText(win::CreateRegistryKey(class_key.get(), L"Version").get(), nullptr,
+                         kLibraryVersion);
 }
 
 void Unregister() {
     // What is not there any more counts as removed.
     const HRESULT hr = UnRegisterTypeLib(LIBID_VELTTypeLib, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, SYS_WIN32);
     if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) win::ThrowHr(hr);
-    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKeyName().c_str());
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) win::ThrowHr(HRESULT_FROM_WIN32(status));
+    win::DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassKeyName());
 }
 
 }  // namespace
