@@ -18,6 +18,7 @@
 #include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
 #include "win/com_error.h"
+#include "win/com_object.h"
 #include "win/handles.h"
 
 using Microsoft::WRL::ComPtr;
@@ -533,3 +534,60 @@ TEST_F(VeltZorvaneTest, TheHostsOwnRefusalReachesTheCaller) {
 }
 
 }  // namespace
+
+// A helper that, while answering its first read, stands for a host that calls Init again
+// with another helper in the middle of a tick.
+class HandingOverHelper final : public zorvane::win::ComObject<HandingOverHelper, IDispatch> {
+public:
+    explicit HandingOverHelper(IDispatch* next) : next_(next) {}
+    int reads = 0;
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) noexcept override {
+        if (count != 1 || _wcsicmp(names[0], L"ChannelGetValue") != 0) return DISP_E_UNKNOWNNAME;
+        ids[0] = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO*, UINT*) noexcept override {
+        ++reads;
+        if (next_) {
+            vz::StorePluginHelper(next_.Get());  // lets go of this helper's stored reference
+            next_.Reset();
+        }
+        V_VT(result) = VT_I4;
+        V_I4(result) = 100;
+        return S_OK;
+    }
+
+private:
+    ComPtr<IDispatch> next_;
+};
+
+TEST_F(VeltZorvaneTest, AHelperReplacedDuringATickServesNoFurtherReadsAndIsReleased) {
+    vz::Release();
+    const ComPtr<HandingOverHelper> first = zorvane::win::Make<HandingOverHelper>(helper_.Get());
+    const ULONG before = References(first.Get());
+    vz::StorePluginHelper(first.Get());
+    RuleTable rules;
+    rules.Append(L"5", L"10", L"200");
+    rules.Append(L"7", L"0", L"100");
+    host_->universe.SetFromFader(7, 150);
+
+    {
+        vz::HostChannels channels;
+        RunClampTick(rules, channels);
+    }
+
+    EXPECT_EQ(first->reads, 1);
+    EXPECT_EQ(Trace(), (std::vector<std::wstring>{L"ChannelGetValue 7 -> 150", L"MyStream",
+                                                  L"UserInteraction", L"MyStream",
+                                                  L"SetChannel 7, 100, true"}));
+    EXPECT_EQ(V_DISPATCH(&vz::PluginHelper()), static_cast<IDispatch*>(helper_.Get()));
+    EXPECT_EQ(References(first.Get()), before);
+}
