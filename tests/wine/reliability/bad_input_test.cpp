@@ -26,6 +26,7 @@
 #include "host/standin/standin_host.h"
 #include "tests/wine/reliability/plugin_host.h"
 #include "tests/wine/ui/ui_test_support.h"
+#include "tests/wine/reliability/printable_text.h"
 
 #ifndef ZORVANE_GERMAN_SEPARATORS
 #define ZORVANE_GERMAN_SEPARATORS 0
@@ -162,18 +163,9 @@ std::wstring WithSeparators(std::wstring text, const std::wstring& decimal, cons
 
 // Short, printable: what a failure message shows of a text.
 std::string Shown(const std::wstring& text) {
-    std::string shown;
-    for (const wchar_t c : text.substr(0, 24)) {
-        if (c >= 0x20 && c < 0x7F) {
-            shown += static_cast<char>(c);
-        } else {
-            char escaped[12];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
-            shown += escaped;
-        }
-    }
+    std::string shown = Printable(text.substr(0, 24));
     if (text.size() > 24) shown += "... (" + std::to_string(text.size()) + " characters)";
-    return "\"" + shown + "\"";
+    return shown;
 }
 
 constexpr int kBaselineChannel = 20;

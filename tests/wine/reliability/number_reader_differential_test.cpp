@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/number_text.h"
+#include "tests/wine/reliability/printable_text.h"
 
 namespace zorvane::reliability {
 namespace {
@@ -289,19 +290,6 @@ std::int64_t UlpDistance(double a, double b) {
     return difference < 0 ? -difference : difference;
 }
 
-std::string Printable(const std::wstring& text) {
-    std::string shown;
-    for (const wchar_t c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            shown += static_cast<char>(c);
-        } else {
-            char escaped[12];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
-            shown += escaped;
-        }
-    }
-    return "\"" + shown + "\"";
-}
 
 struct Tally {
     int both = 0;
