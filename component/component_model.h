@@ -1,7 +1,7 @@
 #pragma once
 // The component-model layer: a class table served by one generic class factory,
-// registration from a registration record, and the module's unload decision. The five
-// entry points of the DLL hand their calls to it with the component's own data.
+// and registration from a registration record. The entry points of the DLL hand their
+// calls to it with the component's own data; the unload question is module_lifetime's.
 #include <windows.h>
 
 #include <span>
@@ -13,15 +13,11 @@ using CreateFunction = HRESULT (*)(REFIID iid, void** out) noexcept;
 
 struct ClassEntry {
     const CLSID* class_id;
-    const wchar_t* name;
     const wchar_t* prog_id;
-    const IID* default_interface;
     CreateFunction create;
 };
 
 struct RegistrationRecord {
-    const wchar_t* library_name;
-    const wchar_t* library_description;
     const GUID* library_id;
     LCID library_locale;
     WORD library_major;
@@ -29,41 +25,18 @@ struct RegistrationRecord {
     std::span<const ClassEntry> classes;
 };
 
-enum class ThreadingModel { Apartment };
-
-enum class ObjectKind { PublicClass, SharedModule, Window };
-
-struct ObjectEntry {
-    const wchar_t* name;
-    ObjectKind kind;
-};
-
 struct ComponentDescriptor {
-    LCID locale;
-    LCID secondary_locale;
-    ThreadingModel threading;
-    const wchar_t* project_name;
-    const wchar_t* title;
-    const wchar_t* description;
-    const wchar_t* output_file;
+    // The source named in the error information of the entry points.
+    const wchar_t* name;
+    // The threading model every class is registered with.
+    const wchar_t* threading_model;
     RegistrationRecord registration;
-    std::span<const ObjectEntry> objects;
-    // What keeps the module loaded besides the module count (windows, for instance).
-    bool (*keeps_module)() noexcept;
-    // Drops module-wide COM state before the module is declared unloadable.
-    void (*release_module_state)() noexcept;
 };
 
-// Filled at process attach; read by the exports.
-struct ModuleState {
-    HMODULE module = nullptr;
-};
-
-BOOL OnLoad(ModuleState& state, HINSTANCE module, DWORD reason, void* reserved) noexcept;
-HRESULT RegisterServer(const ModuleState& state, const ComponentDescriptor& component) noexcept;
-HRESULT UnregisterServer(const ModuleState& state, const ComponentDescriptor& component) noexcept;
-HRESULT GetClassObject(const ModuleState& state, const ComponentDescriptor& component,
-                       REFCLSID class_id, REFIID iid, void** out) noexcept;
-HRESULT CanUnloadNow(const ComponentDescriptor& component) noexcept;
+BOOL OnLoad(HINSTANCE module, DWORD reason, void* reserved) noexcept;
+HRESULT RegisterServer(const ComponentDescriptor& component) noexcept;
+HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept;
+HRESULT GetClassObject(const ComponentDescriptor& component, REFCLSID class_id, REFIID iid,
+                       void** out) noexcept;
 
 }  // namespace zorvane::component

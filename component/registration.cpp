@@ -1,15 +1,19 @@
-// Registration of the type library and the class table under HKEY_CLASSES_ROOT.
+// Registration of the type library and the class table under HKEY_CLASSES_ROOT. A step
+// the registry refuses undoes everything this call wrote, and only that: what stood
+// there before the call is put back as it was.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "component/component_model.h"
-#include "plugin/own_type_library.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 #include "win/registry.h"
+#include "win/this_module.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -24,22 +28,17 @@ void WriteKey(const std::wstring& path, const std::wstring& value, const wchar_t
     if (name != nullptr) win::SetRegistryText(key.get(), name, named_value);
 }
 
-const wchar_t* ThreadingModelName(ThreadingModel model) {
-    switch (model) {
-        case ThreadingModel::Apartment:
-            return L"Apartment";
-    }
-    return L"Apartment";
+std::wstring ClassKey(const ClassEntry& entry) {
+    return L"CLSID\\" + win::GuidText(*entry.class_id);
 }
 
 void RegisterClass(const ClassEntry& entry, const RegistrationRecord& record,
-                   ThreadingModel threading, const std::wstring& module_path) {
-    const std::wstring class_key = L"CLSID\\" + win::GuidText(*entry.class_id);
+                   const wchar_t* threading_model, const std::wstring& module_path) {
+    const std::wstring class_key = ClassKey(entry);
     const std::wstring version =
         std::to_wstring(record.library_major) + L"." + std::to_wstring(record.library_minor);
     WriteKey(class_key, entry.prog_id);
-    WriteKey(class_key + L"\\InprocServer32", module_path, L"ThreadingModel",
-             ThreadingModelName(threading));
+    WriteKey(class_key + L"\\InprocServer32", module_path, L"ThreadingModel", threading_model);
     WriteKey(class_key + L"\\ProgID", entry.prog_id);
     WriteKey(class_key + L"\\TypeLib", win::GuidText(*record.library_id));
     WriteKey(class_key + L"\\Version", version);
@@ -47,28 +46,63 @@ void RegisterClass(const ClassEntry& entry, const RegistrationRecord& record,
     WriteKey(std::wstring(entry.prog_id) + L"\\CLSID", win::GuidText(*entry.class_id));
 }
 
+// The keys a registration writes below HKEY_CLASSES_ROOT: the library's, its interfaces'
+// (registering the library records them for marshalling), each class's and ProgID's.
+std::vector<std::wstring> KeysWritten(const RegistrationRecord& record, ITypeLib* library) {
+    std::vector<std::wstring> keys{L"TypeLib\\" + win::GuidText(*record.library_id)};
+    for (UINT i = 0, count = library->GetTypeInfoCount(); i < count; ++i) {
+        TYPEKIND kind = TKIND_MAX;
+        ComPtr<ITypeInfo> info;
+        TYPEATTR* attributes = nullptr;
+        if (FAILED(library->GetTypeInfoType(i, &kind)) ||
+            (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH) ||
+            FAILED(library->GetTypeInfo(i, &info)) || FAILED(info->GetTypeAttr(&attributes))) {
+            continue;
+        }
+        keys.push_back(L"Interface\\" + win::GuidText(attributes->guid));
+        info->ReleaseTypeAttr(attributes);
+    }
+    for (const ClassEntry& entry : record.classes) {
+        keys.push_back(ClassKey(entry));
+        keys.push_back(entry.prog_id);
+    }
+    return keys;
+}
+
 }  // namespace
 
-HRESULT RegisterServer(const ModuleState& state, const ComponentDescriptor& component) noexcept {
-    return win::ComBoundary(GUID_NULL, component.project_name, [&] {
+HRESULT RegisterServer(const ComponentDescriptor& component) noexcept {
+    return win::ComBoundary(GUID_NULL, component.name, [&] {
         const RegistrationRecord& record = component.registration;
-        std::wstring path = ModuleFileName(state.module);
-        // Registering the library also records its dual interface for marshalling.
+        std::wstring path = win::ModuleFileName(win::ThisModule());
         ComPtr<ITypeLib> library;
         win::ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
-        win::ThrowIfFailed(RegisterTypeLib(library.Get(), path.data(), nullptr));
-        for (const ClassEntry& entry : record.classes) {
-            RegisterClass(entry, record, component.threading, path);
+
+        std::vector<std::pair<std::wstring, win::RegistryTree>> before;
+        for (std::wstring& key : KeysWritten(record, library.Get())) {
+            win::RegistryTree tree = win::ReadRegistryTree(HKEY_CLASSES_ROOT, key);
+            before.emplace_back(std::move(key), std::move(tree));
+        }
+        try {
+            win::ThrowIfFailed(RegisterTypeLib(library.Get(), path.data(), nullptr));
+            for (const ClassEntry& entry : record.classes) {
+                RegisterClass(entry, record, component.threading_model, path);
+            }
+        } catch (...) {
+            for (auto it = before.rbegin(); it != before.rend(); ++it) {
+                win::RestoreRegistryTree(HKEY_CLASSES_ROOT, it->first, it->second);
+            }
+            throw;
         }
         return S_OK;
     });
 }
 
-HRESULT UnregisterServer(const ModuleState&, const ComponentDescriptor& component) noexcept {
-    return win::ComBoundary(GUID_NULL, component.project_name, [&] {
+HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
+    return win::ComBoundary(GUID_NULL, component.name, [&] {
         const RegistrationRecord& record = component.registration;
         for (const ClassEntry& entry : record.classes) {
-            win::DeleteRegistryTree(HKEY_CLASSES_ROOT, L"CLSID\\" + win::GuidText(*entry.class_id));
+            win::DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry));
             win::DeleteRegistryTree(HKEY_CLASSES_ROOT, entry.prog_id);
         }
         win::Bstr registered_path;

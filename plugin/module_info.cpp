@@ -1,6 +1,6 @@
 #include "plugin/module_info.h"
 
-#include "plugin/host_call.h"
+#include "contract/host_call.h"
 #include "plugin/plugin_identity.h"
 #include "ui/win32/window_instances.h"
 #include "win/com_error.h"

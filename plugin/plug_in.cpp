@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "clamp/win32/velt_zorvane.h"
-#include "plugin/host_type_library.h"
+#include "contract/host_type_library.h"
 #include "plugin/module_info.h"
-#include "plugin/own_type_library.h"
+#include "contract/own_type_library.h"
 #include "plugin/plugin_identity.h"
 #include "ui/win32/window_instances.h"
 #include "win/com_error.h"

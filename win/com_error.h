@@ -26,8 +26,9 @@ inline void ThrowIfFailed(HRESULT hr) {
     if (FAILED(hr)) ThrowHr(hr);
 }
 
-// The system's own text for a code, without a trailing line break; empty if it has none.
-std::wstring SystemMessage(HRESULT hr);
+// The system's own text for a code, without a trailing line break; for a code it has no
+// text for, ours (in German, as the component speaks) or the code itself.
+std::wstring ErrorText(HRESULT hr);
 
 // Sets the thread's error information (source, description) for iid and returns the
 // code to hand back to the caller.

@@ -8,8 +8,8 @@
 
 namespace zorvane::win {
 
-// One owned handle, released by Close; move-only.
-template <class Handle, class Traits>
+// One owned handle, released by Close (a function taking the handle); move-only.
+template <class Handle, auto Close>
 class UniqueHandle {
 public:
     UniqueHandle() noexcept = default;
@@ -27,7 +27,7 @@ public:
     explicit operator bool() const noexcept { return handle_ != Handle{}; }
     Handle release() noexcept { return std::exchange(handle_, Handle{}); }
     void reset(Handle handle = Handle{}) noexcept {
-        if (handle_ != Handle{}) Traits::Close(handle_);
+        if (handle_ != Handle{}) Close(handle_);
         handle_ = handle;
     }
 
@@ -35,28 +35,15 @@ private:
     Handle handle_{};
 };
 
-struct WindowTraits {
-    static void Close(HWND window) noexcept { DestroyWindow(window); }
-};
-struct GdiObjectTraits {
-    static void Close(HGDIOBJ object) noexcept { DeleteObject(object); }
-};
-struct ModuleTraits {
-    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
-};
-struct KernelHandleTraits {
-    static void Close(HANDLE handle) noexcept { CloseHandle(handle); }
-};
-struct HookTraits {
-    static void Close(HHOOK hook) noexcept { UnhookWindowsHookEx(hook); }
-};
-
-using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
-using UniqueFont = UniqueHandle<HFONT, GdiObjectTraits>;
-using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectTraits>;
-using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
-using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
-using UniqueHook = UniqueHandle<HHOOK, HookTraits>;
+using UniqueWindow = UniqueHandle<HWND, &DestroyWindow>;
+using UniqueFont = UniqueHandle<HFONT, &DeleteObject>;
+using UniquePen = UniqueHandle<HPEN, &DeleteObject>;
+using UniqueBitmap = UniqueHandle<HBITMAP, &DeleteObject>;
+using UniqueMemoryDc = UniqueHandle<HDC, &DeleteDC>;
+using UniqueModule = UniqueHandle<HMODULE, &FreeLibrary>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseHandle>;
+using UniqueHook = UniqueHandle<HHOOK, &UnhookWindowsHookEx>;
+using UniqueRegistryKey = UniqueHandle<HKEY, &RegCloseKey>;
 
 // An owned BSTR.
 class Bstr {
@@ -116,5 +103,9 @@ public:
 private:
     VARIANT value_;
 };
+
+// Copies a value, following a reference (VT_BYREF, one level of VT_VARIANT included) to
+// what it points at. DISP_E_TYPEMISMATCH for a reference that points nowhere.
+HRESULT CopyDereferenced(const VARIANT& from, VARIANT& to) noexcept;
 
 }  // namespace zorvane::win

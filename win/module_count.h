@@ -1,5 +1,7 @@
 #pragma once
-// What keeps this module in memory: live objects handed out and class-object locks.
+// What keeps this module in memory: live objects handed out, and code of ours running
+// (a call or a tick that may pump messages, during which a host may ask whether the
+// module can go).
 #include <atomic>
 
 namespace zorvane::win {
@@ -12,6 +14,15 @@ public:
 
 private:
     static inline std::atomic<long> count_{0};
+};
+
+// Holds the module for as long as it lives.
+class ModuleHold {
+public:
+    ModuleHold() noexcept { ModuleCount::Increment(); }
+    ~ModuleHold() { ModuleCount::Decrement(); }
+    ModuleHold(const ModuleHold&) = delete;
+    ModuleHold& operator=(const ModuleHold&) = delete;
 };
 
 }  // namespace zorvane::win

@@ -11,7 +11,108 @@ void CheckRegistry(LSTATUS status) {
     if (status != ERROR_SUCCESS) ThrowHr(HRESULT_FROM_WIN32(status));
 }
 
+// Registry names are the same whatever their case.
+bool SameName(const std::wstring& a, const std::wstring& b) noexcept {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::vector<std::wstring> SubkeyNames(HKEY key) {
+    std::vector<std::wstring> names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        const LSTATUS status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) return names;
+        CheckRegistry(status);
+        names.emplace_back(name, length);
+    }
+}
+
+std::vector<RegistryTree::Value> ValuesOf(HKEY key) {
+    std::vector<RegistryTree::Value> values;
+    DWORD longest_name = 0;
+    DWORD longest_data = 0;
+    CheckRegistry(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   &longest_name, &longest_data, nullptr, nullptr));
+    std::wstring name(longest_name + 1, L'\0');
+    std::vector<BYTE> data(longest_data);
+    for (DWORD index = 0;; ++index) {
+        DWORD name_length = longest_name + 1;
+        DWORD data_length = longest_data;
+        DWORD type = 0;
+        const LSTATUS status = RegEnumValueW(key, index, name.data(), &name_length, nullptr, &type,
+                                             data.data(), &data_length);
+        if (status == ERROR_NO_MORE_ITEMS) return values;
+        CheckRegistry(status);
+        values.push_back({name.substr(0, name_length), type,
+                          std::vector<BYTE>(data.begin(), data.begin() + data_length)});
+    }
+}
+
+RegistryTree ReadOpenTree(HKEY key) {
+    RegistryTree tree;
+    tree.exists = true;
+    tree.values = ValuesOf(key);
+    for (const std::wstring& name : SubkeyNames(key)) {
+        HKEY subkey = nullptr;
+        CheckRegistry(RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, &subkey));
+        const RegistryKey owned(subkey);
+        tree.subkeys.emplace_back(name, ReadOpenTree(subkey));
+    }
+    return tree;
+}
+
+void RestoreOpenTree(HKEY key, const RegistryTree& tree) noexcept {
+    try {
+        for (const RegistryTree::Value& value : ValuesOf(key)) {
+            bool kept = false;
+            for (const RegistryTree::Value& old : tree.values) kept = kept || SameName(old.name, value.name);
+            if (!kept) RegDeleteValueW(key, value.name.c_str());
+        }
+        for (const std::wstring& name : SubkeyNames(key)) {
+            bool kept = false;
+            for (const auto& old : tree.subkeys) kept = kept || SameName(old.first, name);
+            if (!kept) RegDeleteTreeW(key, name.c_str());
+        }
+    } catch (...) {
+        // What cannot be read cannot be cleared; put back what can be.
+    }
+    for (const RegistryTree::Value& value : tree.values) {
+        RegSetValueExW(key, value.name.empty() ? nullptr : value.name.c_str(), 0, value.type,
+                       value.data.data(), static_cast<DWORD>(value.data.size()));
+    }
+    for (const auto& [name, subtree] : tree.subkeys) {
+        HKEY subkey = nullptr;
+        if (RegCreateKeyExW(key, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                            nullptr, &subkey, nullptr) == ERROR_SUCCESS) {
+            const RegistryKey owned(subkey);
+            RestoreOpenTree(subkey, subtree);
+        }
+    }
+}
+
 }  // namespace
+
+RegistryTree ReadRegistryTree(HKEY parent, const std::wstring& path) {
+    HKEY key = nullptr;
+    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key);
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    CheckRegistry(status);
+    const RegistryKey owned(key);
+    return ReadOpenTree(key);
+}
+
+void RestoreRegistryTree(HKEY parent, const std::wstring& path, const RegistryTree& tree) noexcept {
+    if (!tree.exists) {
+        RegDeleteTreeW(parent, path.c_str());
+        return;
+    }
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return;
+    const RegistryKey owned(key);
+    RestoreOpenTree(key, tree);
+}
 
 std::wstring GuidText(REFGUID guid) {
     wchar_t text[39];

@@ -4,15 +4,13 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "win/handles.h"
 
 namespace zorvane::win {
 
-struct RegistryKeyTraits {
-    static void Close(HKEY key) noexcept { RegCloseKey(key); }
-};
-using RegistryKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+using RegistryKey = UniqueRegistryKey;
 
 // Registry form: upper-case hexadecimal in braces.
 std::wstring GuidText(REFGUID guid);
@@ -21,5 +19,25 @@ RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path);
 void SetRegistryText(HKEY key, const wchar_t* name, const std::wstring& value);
 // A key that is not there counts as removed.
 void DeleteRegistryTree(HKEY parent, const std::wstring& path);
+
+// A key with everything below it, as it stood when it was read.
+struct RegistryTree {
+    struct Value {
+        std::wstring name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    bool exists = false;
+    std::vector<Value> values;
+    std::vector<std::pair<std::wstring, RegistryTree>> subkeys;
+};
+
+// Throws ComError when the key is there but cannot be read.
+RegistryTree ReadRegistryTree(HKEY parent, const std::wstring& path);
+
+// Makes the key hold exactly what the tree held, in place: what was added since is
+// removed, what was changed is put back; a key that was not there is removed. Best
+// effort: it is what a failure is undone with, so it does not fail in turn.
+void RestoreRegistryTree(HKEY parent, const std::wstring& path, const RegistryTree& tree) noexcept;
 
 }  // namespace zorvane::win

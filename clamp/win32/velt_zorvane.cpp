@@ -4,6 +4,7 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <utility>
 
 #include "common/host_error.h"
 #include "common/number_text.h"
@@ -112,7 +113,7 @@ std::wstring Text(BSTR text) { return text ? std::wstring(text, SysStringLen(tex
         code = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode);
     }
     std::wstring description = Text(info.bstrDescription);
-    if (description.empty()) description = win::SystemMessage(code);
+    if (description.empty()) description = win::ErrorText(code);
     throw win::ComError(code, std::move(description), Text(info.bstrSource));
 }
 
@@ -154,14 +155,16 @@ ComPtr<IDispatch> ReadStream(IDispatch* helper) {
     win::Variant result;
     Call(helper, ids.my_stream, kMyStream, DISPATCH_PROPERTYGET, no_arguments, result.get());
 
-    VARIANT* value = result.get();
-    if (V_VT(value) == (VT_VARIANT | VT_BYREF)) value = V_VARIANTREF(value);
+    // A reference is followed, never trusted: it may point nowhere.
+    win::Variant value;
+    if (FAILED(win::CopyDereferenced(*result.get(), *value.get()))) ThrowObjectRequired();
     ComPtr<IDispatch> stream;
-    switch (V_VT(value)) {
-        case VT_DISPATCH: stream = V_DISPATCH(value); break;
-        case VT_DISPATCH | VT_BYREF: stream = *V_DISPATCHREF(value); break;
+    switch (value.type()) {
+        case VT_DISPATCH: stream = V_DISPATCH(value.get()); break;
         case VT_UNKNOWN:
-            if (V_UNKNOWN(value) != nullptr) win::ThrowIfFailed(V_UNKNOWN(value)->QueryInterface(IID_PPV_ARGS(&stream)));
+            if (V_UNKNOWN(value.get()) != nullptr) {
+                win::ThrowIfFailed(V_UNKNOWN(value.get())->QueryInterface(IID_PPV_ARGS(&stream)));
+            }
             break;
         default: break;
     }
@@ -202,10 +205,7 @@ double Number(const VARIANT& value) {
     }
     if (V_VT(&value) & VT_BYREF) {
         win::Variant copy;
-        if (SUCCEEDED(VariantCopyInd(copy.get(), const_cast<VARIANT*>(&value))) &&
-            (V_VT(copy.get()) & VT_BYREF) == 0) {
-            return Number(*copy.get());
-        }
+        if (SUCCEEDED(win::CopyDereferenced(value, *copy.get()))) return Number(*copy.get());
     }
     // Empty, null, objects, errors, dates, arrays: not a channel value.
     ThrowTypeMismatch();
@@ -241,6 +241,13 @@ void ReadChannelValueFrom(IDispatch* helper, std::int32_t& channel) {
     Call(helper, ids.channel_get_value, kChannelGetValue, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params,
          &result.value);
 
+    if (V_VT(&result.value) & VT_BYREF) {
+        // ChannelValue keeps the value, not a pointer into the host's memory; a reference
+        // to nothing is no value at all, and ChannelValue stays as it was.
+        CallResult value;
+        if (FAILED(win::CopyDereferenced(result.value, value.value))) ThrowTypeMismatch();
+        std::swap(result.value, value.value);
+    }
     VARIANT old = g_channel_value;
     g_channel_value = result.value;
     V_VT(&result.value) = VT_EMPTY;  // handed on to ChannelValue

@@ -22,7 +22,7 @@ void Check(HRESULT hr, const std::wstring& what) {
             description = std::wstring(text.view());
         }
     }
-    if (description.empty()) description = win::SystemMessage(hr);
+    if (description.empty()) description = win::ErrorText(hr);
     win::ThrowHr(hr, what + L": " + description);
 }
 

@@ -2,20 +2,13 @@
 
 #include <string>
 
+#include "common/component_title.h"
 #include "ui/win32/about_picture.h"
 #include "ui/win32/control_ids.h"
-#include "ui/win32/dialog_keyboard.h"
-#include "ui/win32/window_instances.h"
 #include "win/com_error.h"
 
 namespace zorvane::ui {
 namespace {
-
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-// A dialog frame, and no task-bar button for a window that has no owner.
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW;
-constexpr int kClientWidth = 5565;
-constexpr int kClientHeight = 4065;
 
 constexpr wchar_t kDescription[] =
     L"Dieses Plugin erm\u00F6glicht es, ausgew\u00E4hlte Kan\u00E4le auf einen bestimmten "
@@ -47,6 +40,18 @@ struct Separator {
     POINT from, to;  // twips
 };
 
+constexpr FormDesign kDesign = {
+    .class_name = L"ZorvaneAbout",
+    .name = L"frmAbout",
+    .caption = L"Hilfe",
+    .style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+    // A dialog frame, and no task-bar button for a window that has no owner.
+    .ex_style = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW,
+    .client_width = 5565,
+    .client_height = 4065,
+    .controls = kControls,
+};
+
 // Drawn in this order: each etched line is a white and a grey one on top of each other.
 constexpr Separator kSeparators[] = {
     {RGB(255, 255, 255), 2, {0, 3480}, {5549, 3480}},
@@ -55,13 +60,6 @@ constexpr Separator kSeparators[] = {
     {RGB(255, 255, 255), 2, {840, 1200}, {840, 3240}},
 };
 
-using UniquePen = win::UniqueHandle<HPEN, win::GdiObjectTraits>;
-
-struct MemoryDcTraits {
-    static void Close(HDC dc) noexcept { DeleteDC(dc); }
-};
-using UniqueMemoryDc = win::UniqueHandle<HDC, MemoryDcTraits>;
-
 POINT PixelsOf(POINT twips, const Dpi& dpi) noexcept {
     const RECT rect = ToPixels({twips.x, twips.y, 0, 0}, dpi);
     return {rect.left, rect.top};
@@ -69,57 +67,30 @@ POINT PixelsOf(POINT twips, const Dpi& dpi) noexcept {
 
 }  // namespace
 
-void AboutForm::Load() {
-    if (window_) return;
-    RegisterFormClass(kClassName, WindowProc);
-    dpi_ = ScreenDpi();
-    const SIZE outer = OuterSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle, dpi_);
+AboutForm::AboutForm() noexcept : Form(kDesign) {}
+
+AboutForm::~AboutForm() {
+    Unload();
+}
+
+POINT AboutForm::InitialPosition(SIZE outer) const noexcept {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = work.left + ((work.right - work.left) - outer.cx) / 2;
-    const int y = work.top + ((work.bottom - work.top) - outer.cy) / 2;
-    create_failure_ = nullptr;
-    // Created under the caption it carries before it loads; loading sets the real one.
-    HWND window = CreateWindowExW(kExStyle, kClassName, L"Hilfe", kStyle, x, y, outer.cx,
-                                  outer.cy, nullptr, nullptr, ModuleInstance(), this);
-    if (window == nullptr) {
-        if (create_failure_) std::rethrow_exception(std::exchange(create_failure_, nullptr));
-        ThrowLastError();
-    }
+    return {work.left + ((work.right - work.left) - outer.cx) / 2,
+            work.top + ((work.bottom - work.top) - outer.cy) / 2};
 }
 
-void AboutForm::Show() {
-    Load();
-    ShowWindow(window_.get(), SW_SHOW);
-    SetForegroundWindow(window_.get());
-}
-
-void AboutForm::Unload() noexcept {
-    if (window_) DestroyWindow(window_.get());
-}
-
-LRESULT CALLBACK AboutForm::WindowProc(HWND window, UINT message, WPARAM wparam,
-                                       LPARAM lparam) noexcept {
-    return DispatchToForm<AboutForm>(window, message, wparam, lparam);
-}
-
-LRESULT AboutForm::OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+std::optional<LRESULT> AboutForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_NCCREATE:
-        window_.reset(window);
-        break;
-    case WM_CREATE:
-        CreateControls();
-        return 0;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
         case IDOK:
         case IDCANCEL:  // Esc
-            DestroyWindow(window);
+            Unload();
             return 0;
         case kAboutLabel1:
             if (HIWORD(wparam) == STN_CLICKED) {
-                ShowInformation(window, L"Die Wei\u00DFhaarige hat wei\u00DFe Haare!",
+                ShowInformation(window(), L"Die Wei\u00DFhaarige hat wei\u00DFe Haare!",
                                 L"Die Wei\u00DFhaarige...");
             }
             return 0;
@@ -129,45 +100,19 @@ LRESULT AboutForm::OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case DM_GETDEFID:
         return MAKELRESULT(kCmdOk, DC_HASDEFID);
     case WM_PAINT:
-        Paint(window);
+        Paint();
         return 0;
     case WM_DRAWITEM:
-        if (wparam == kPicIcon) {
-            DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
-            return TRUE;
-        }
-        break;
-    case WM_ACTIVATE:
-    case WM_SETFOCUS:
-        if (focus_.Handle(window, message, wparam)) return 0;
-        break;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        DetachDialogKeyboard(window);
-        return 0;
-    case WM_NCDESTROY:
-        window_.release();
-        font_.reset();
-        picture_.Reset();
-        focus_.Forget();
-        return 0;
+        if (wparam != kPicIcon) return std::nullopt;
+        DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+        return TRUE;
     default:
-        break;
+        return std::nullopt;
     }
-    return DefWindowProcW(window, message, wparam, lparam);
 }
 
-void AboutForm::OnMessageFailed(UINT message) noexcept {
-    if (message == WM_CREATE || message == WM_NCCREATE) create_failure_ = std::current_exception();
-}
-
-void AboutForm::CreateControls() {
-    HWND window = window_.get();
-    SetWindowTextW(window, (std::wstring(L"Info zu ") + kComponentTitle).c_str());
-    font_ = CreateMessageFont();
-    for (const ChildControl& control : kControls) CreateControl(window, control, dpi_, font_.get());
+void AboutForm::OnLoad() {
+    SetWindowTextW(window(), (std::wstring(L"Info zu ") + kComponentTitle).c_str());
     try {
         picture_ = LoadAboutPicture();
     } catch (...) {
@@ -175,15 +120,18 @@ void AboutForm::CreateControls() {
         OutputDebugStringW(L"Zorvane: the about picture did not load\n");
     }
     PlacePicture();
-    focus_.Remember(GetDlgItem(window, kCmdOk));
-    AttachDialogKeyboard(window);
+    focus().Remember(Control(kCmdOk));
+}
+
+void AboutForm::OnUnloaded() noexcept {
+    picture_.Reset();
 }
 
 void AboutForm::PlacePicture() noexcept {
     if (!picture_) return;
     try {
         const PictureBitmap bitmap = BitmapOf(picture_.Get());
-        HWND box = GetDlgItem(window_.get(), kPicIcon);
+        HWND box = Control(kPicIcon);
         // The box takes the picture's own pixel size, plus its border.
         RECT outer{0, 0, bitmap.size.cx, bitmap.size.cy};
         AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(box, GWL_STYLE)), FALSE,
@@ -195,21 +143,21 @@ void AboutForm::PlacePicture() noexcept {
     }
 }
 
-void AboutForm::Paint(HWND window) {
+void AboutForm::Paint() {
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
+    HDC dc = BeginPaint(window(), &paint);
     if (dc == nullptr) return;
     for (const Separator& line : kSeparators) {
-        UniquePen pen(CreatePen(PS_SOLID, line.width, line.color));
+        win::UniquePen pen(CreatePen(PS_SOLID, line.width, line.color));
         if (!pen) continue;
         HGDIOBJ old = SelectObject(dc, pen.get());
-        const POINT from = PixelsOf(line.from, dpi_);
-        const POINT to = PixelsOf(line.to, dpi_);
+        const POINT from = PixelsOf(line.from, dpi());
+        const POINT to = PixelsOf(line.to, dpi());
         MoveToEx(dc, from.x, from.y, nullptr);
         LineTo(dc, to.x, to.y);
         SelectObject(dc, old);
     }
-    EndPaint(window, &paint);
+    EndPaint(window(), &paint);
 }
 
 void AboutForm::DrawPicture(const DRAWITEMSTRUCT& item) noexcept {
@@ -217,7 +165,7 @@ void AboutForm::DrawPicture(const DRAWITEMSTRUCT& item) noexcept {
     if (!picture_) return;
     try {
         const PictureBitmap bitmap = BitmapOf(picture_.Get());
-        UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
+        win::UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
         if (!memory) return;
         HGDIOBJ old = SelectObject(memory.get(), bitmap.bitmap);
         BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, bitmap.size.cx, bitmap.size.cy,

@@ -5,13 +5,14 @@
 #include "ui/win32/form_support.h"
 #include "ui/win32/ui_resource_ids.h"
 #include "win/com_error.h"
+#include "win/this_module.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace zorvane::ui {
 
 ComPtr<IPicture> LoadAboutPicture() {
-    HINSTANCE module = ModuleInstance();
+    HINSTANCE module = win::ThisModule();
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(ZORVANE_IDR_ABOUT_PICTURE), RT_RCDATA);
     if (resource == nullptr) ThrowLastError();
     const DWORD size = SizeofResource(module, resource);

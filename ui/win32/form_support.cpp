@@ -4,14 +4,9 @@
 #include <new>
 
 #include "win/com_error.h"
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+#include "win/this_module.h"
 
 namespace zorvane::ui {
-
-HINSTANCE ModuleInstance() noexcept {
-    return reinterpret_cast<HINSTANCE>(&__ImageBase);
-}
 
 void ThrowLastError() {
     const DWORD error = GetLastError();
@@ -54,13 +49,13 @@ HWND CreateControl(HWND parent, const ChildControl& control, const Dpi& dpi, HFO
                                   place.left, place.top, place.right - place.left,
                                   place.bottom - place.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                  ModuleInstance(), nullptr);
+                                  win::ThisModule(), nullptr);
     if (window == nullptr) ThrowLastError();
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return window;
 }
 
-win::UniqueFont CreateMessageFont() {
+win::UniqueFont CreateFormFont() {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
@@ -105,11 +100,11 @@ void ShowInformation(HWND owner, std::wstring_view message, const wchar_t* title
 void RegisterFormClass(const wchar_t* class_name, WNDPROC procedure) {
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof(existing);
-    if (GetClassInfoExW(ModuleInstance(), class_name, &existing)) return;
+    if (GetClassInfoExW(win::ThisModule(), class_name, &existing)) return;
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
     window_class.lpfnWndProc = procedure;
-    window_class.hInstance = ModuleInstance();
+    window_class.hInstance = win::ThisModule();
     window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     window_class.lpszClassName = class_name;
@@ -117,7 +112,7 @@ void RegisterFormClass(const wchar_t* class_name, WNDPROC procedure) {
 }
 
 void UnregisterFormClass(const wchar_t* class_name) noexcept {
-    UnregisterClassW(class_name, ModuleInstance());
+    UnregisterClassW(class_name, win::ThisModule());
 }
 
 void ReportWindowFailure(const wchar_t* where) noexcept {

@@ -1,19 +1,14 @@
 #pragma once
-// What both windows need: the module's own instance, twips at the screen's resolution,
-// child controls from a table, the system message font, the window classes, and a
-// window procedure that lets no exception out.
+// What the forms are made with: twips at the screen's resolution, child controls from a
+// table, the forms' font, their window classes, focus memory and message boxes.
 #include <windows.h>
 
 #include <string>
 #include <string_view>
 
 #include "win/handles.h"
-#include "win/user_number_format.h"
 
 namespace zorvane::ui {
-
-// The module this code is linked into (the DLL in the component), never the host's.
-HINSTANCE ModuleInstance() noexcept;
 
 // [[noreturn]] with the thread's last error, or E_FAIL when there is none.
 [[noreturn]] void ThrowLastError();
@@ -49,8 +44,8 @@ struct ChildControl {
 // Creates the control and hands it the font; throws on failure.
 HWND CreateControl(HWND parent, const ChildControl& control, const Dpi& dpi, HFONT font);
 
-// The system's message font (what dialogs and message boxes write with).
-win::UniqueFont CreateMessageFont();
+// The font every form's controls write with.
+win::UniqueFont CreateFormFont();
 
 std::wstring WindowText(HWND window);
 
@@ -77,31 +72,5 @@ void UnregisterFormClass(const wchar_t* class_name) noexcept;
 
 // Logs a failure that a window procedure could not hand to anyone.
 void ReportWindowFailure(const wchar_t* where) noexcept;
-
-// The body of a form's static window procedure: `this` travels in GWLP_USERDATA from
-// WM_NCCREATE on, and exceptions end here.
-template <class Form>
-LRESULT DispatchToForm(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
-    Form* form = nullptr;
-    if (message == WM_NCCREATE) {
-        form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    } else {
-        form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
-    if (form == nullptr) return DefWindowProcW(window, message, wparam, lparam);
-
-    LRESULT result = 0;
-    try {
-        result = form->OnMessage(window, message, wparam, lparam);
-    } catch (...) {
-        form->OnMessageFailed(message);
-        ReportWindowFailure(Form::kClassName);
-        // A failed creation must say so, or the window would live half-built.
-        result = (message == WM_CREATE) ? -1 : (message == WM_NCCREATE) ? FALSE : 0;
-    }
-    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    return result;
-}
 
 }  // namespace zorvane::ui

@@ -3,6 +3,7 @@
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/form_support.h"
 #include "win/com_error.h"
+#include "win/this_module.h"
 
 namespace zorvane::ui {
 namespace {
@@ -54,7 +55,7 @@ std::wstring RunIntervalInputBox(HWND owner) {
     box.AddItem(Item::Button, BS_PUSHBUTTON | WS_TABSTOP, 161, 25, 50, 14, IDCANCEL, L"Abbrechen");
 
     BoxState state;
-    const INT_PTR result = DialogBoxIndirectParamW(ModuleInstance(), box.get(), owner, IntervalBoxProc,
+    const INT_PTR result = DialogBoxIndirectParamW(win::ThisModule(), box.get(), owner, IntervalBoxProc,
                                                    reinterpret_cast<LPARAM>(&state));
     if (result == -1 || result == 0) ThrowLastError();
     if (state.failed) win::ThrowHr(E_OUTOFMEMORY);

@@ -7,22 +7,21 @@
 
 #include "clamp/clamp_cycle.h"
 #include "clamp/win32/velt_zorvane.h"
+#include "common/component_title.h"
 #include "common/host_error.h"
 #include "ui/interval_input.h"
 #include "ui/rule_input.h"
+#include "ui/win32/about_form.h"
 #include "ui/win32/control_ids.h"
-#include "ui/win32/dialog_keyboard.h"
-#include "ui/win32/form_instances.h"
+#include "ui/win32/form_members.h"
 #include "ui/win32/interval_dialog.h"
 #include "win/com_error.h"
+#include "win/module_count.h"
+#include "win/scope_exit.h"
+#include "win/user_number_format.h"
 
 namespace zorvane::ui {
 namespace {
-
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // fixed single border
-constexpr DWORD kExStyle = 0;
-constexpr int kClientWidth = 4470;
-constexpr int kClientHeight = 3255;
 
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 constexpr DWORD kEdit = ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP;
@@ -46,6 +45,40 @@ constexpr ChildControl kControls[] = {
     {L"BUTTON", L"Plugin aktiviert", BS_AUTO3STATE | WS_TABSTOP, 0, kCheck1, {120, 2760, 2055, 375}},
 };
 
+constexpr FormDesign kDesign = {
+    .class_name = L"ZorvaneRuleEditor",
+    .name = L"frmZorvane",
+    .caption = L"Zorvane",
+    // A fixed single border, without minimize and maximize buttons.
+    .style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+    .ex_style = 0,
+    .client_width = 4470,
+    .client_height = 3255,
+    .controls = kControls,
+};
+
+constexpr DISPID kDispPluginConfigurationData = 0x60050001;
+
+void RunPluginConfigurationData(Form& form, win::Call&) {
+    static_cast<RuleEditorForm&>(form).RunIntervalDialog();
+}
+
+// The rule editor's own member, looked up before the members every form has.
+constexpr FormMember kOwnMembers[] = {
+    {L"PluginConfigurationData", kDispPluginConfigurationData, {win::kMethod, 0, {}},
+     &RunPluginConfigurationData, nullptr},
+};
+
+const FormMember* FindAnyMember(const wchar_t* name) noexcept {
+    const FormMember* member = FindMember(kOwnMembers, name);
+    return member != nullptr ? member : FindMember(StandardFormMembers(), name);
+}
+
+const FormMember* FindAnyMember(DISPID id) noexcept {
+    const FormMember* member = FindMember(kOwnMembers, id);
+    return member != nullptr ? member : FindMember(StandardFormMembers(), id);
+}
+
 constexpr UINT_PTR kListSubclassId = 1;
 
 void ReportTickFailure(TickFailureLog& log, std::int32_t code, std::wstring_view description) noexcept {
@@ -56,7 +89,44 @@ void ReportTickFailure(TickFailureLog& log, std::int32_t code, std::wstring_view
     }
 }
 
+// The window went while a host call of the tick let messages run.
+struct WindowClosedDuringTick {};
+
+// The tick's view of the rules and the host while the window it started with is loaded:
+// once it is closed (its rules discarded), the tick ends before its next step.
+class TickGuard final : public RuleSource, public ChannelPort {
+public:
+    TickGuard(const Form& form, const RuleTable& table, ChannelPort& host) noexcept
+        : form_(form), generation_(form.Generation()), table_(table), host_(host) {}
+
+    std::int16_t RowCount() const override { return table_.RowCount(); }
+    RuleValues Row(std::int16_t row) const override {
+        CheckOpen();
+        return table_.Row(row);
+    }
+    double ReadChannelValue(std::int32_t& channel) override {
+        CheckOpen();
+        return host_.ReadChannelValue(channel);
+    }
+    void SetChannelValue(std::int32_t& channel, std::int32_t& value) override {
+        CheckOpen();
+        host_.SetChannelValue(channel, value);
+    }
+
+private:
+    void CheckOpen() const {
+        if (form_.Generation() != generation_) throw WindowClosedDuringTick{};
+    }
+
+    const Form& form_;
+    const std::uint32_t generation_;
+    const RuleTable& table_;
+    ChannelPort& host_;
+};
+
 }  // namespace
+
+RuleEditorForm::RuleEditorForm() noexcept : Form(kDesign) {}
 
 RuleEditorForm::~RuleEditorForm() {
     Unload();
@@ -68,55 +138,42 @@ HRESULT RuleEditorForm::AskToSaveProjectData(VARIANT_BOOL* result) noexcept {
     return S_OK;
 }
 
-void RuleEditorForm::Load() {
-    if (window_) return;
-    RegisterFormClass(kClassName, WindowProc);
-    dpi_ = ScreenDpi();
-    const SIZE outer = OuterSizeForClient(kClientWidth, kClientHeight, kStyle, kExStyle, dpi_);
-    create_failure_ = nullptr;
-    HWND window = CreateWindowExW(kExStyle, kClassName, L"Zorvane", kStyle, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr,
-                                  ModuleInstance(), this);
-    if (window == nullptr) {
-        if (create_failure_) std::rethrow_exception(std::exchange(create_failure_, nullptr));
-        ThrowLastError();
+HRESULT RuleEditorForm::InterfaceSupportsErrorInfo(REFIID iid) noexcept {
+    return iid == __uuidof(IVELTTool) || iid == __uuidof(IDispatch) ? S_OK : S_FALSE;
+}
+
+HRESULT RuleEditorForm::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
+                                      DISPID* ids) noexcept {
+    if (names == nullptr || ids == nullptr) return E_POINTER;
+    if (count == 0) return E_INVALIDARG;
+    if (const FormMember* member = FindAnyMember(names[0])) {
+        ids[0] = member->id;
+        return win::ParameterIds(member->shape, names, count, ids);
     }
+    return TypeInfoDispatch::GetIDsOfNames(iid, names, count, lcid, ids);
 }
 
-void RuleEditorForm::Unload() noexcept {
-    if (window_) DestroyWindow(window_.get());
-}
-
-void RuleEditorForm::Show() {
-    Load();
-    ShowWindow(window_.get(), SW_SHOW);
-    SetForegroundWindow(window_.get());
-}
-
-void RuleEditorForm::Hide() noexcept {
-    if (window_) ShowWindow(window_.get(), SW_HIDE);
-}
-
-HWND RuleEditorForm::Handle() {
-    Load();
-    return window_.get();
-}
-
-bool RuleEditorForm::Visible() const noexcept {
-    return window_ && IsWindowVisible(window_.get());
-}
-
-void RuleEditorForm::SetVisible(bool visible) {
-    if (visible) {
-        Show();
-    } else {
-        Hide();
+HRESULT RuleEditorForm::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
+    // A member may show a box or run a modal loop: the host may let go of us meanwhile.
+    const Microsoft::WRL::ComPtr<RuleEditorForm> keep(this);
+    const win::ModuleHold hold;
+    const FormMember* member = FindAnyMember(id);
+    if (member == nullptr) {
+        return TypeInfoDispatch::Invoke(id, iid, lcid, flags, params, result, excep, arg_error);
     }
+    if (iid != IID_NULL) {
+        return win::SetErrorInfoFor(__uuidof(IVELTTool), DISP_E_UNKNOWNINTERFACE, kComponentTitle,
+                                    win::ErrorText(DISP_E_UNKNOWNINTERFACE));
+    }
+    return InvokeFormMember(*member, *this, flags, params, result, excep, arg_error, lcid,
+                            __uuidof(IVELTTool));
 }
 
 void RuleEditorForm::RunIntervalDialog() {
     // The host's window, active while it asks us to configure, owns the box.
-    HWND owner = GetActiveWindow();
+    HWND active = GetActiveWindow();
+    HWND owner = active != nullptr ? GetAncestor(active, GA_ROOT) : nullptr;
     const std::wstring text = RunIntervalInputBox(owner);
     const IntervalCheck check = CheckInterval(text, win::UserNumberFormat());
     if (!check.interval_ms) {
@@ -132,100 +189,48 @@ void RuleEditorForm::SetTimerInterval(std::int32_t milliseconds) {
     if (timer_enabled_) StartTimer();
 }
 
-LRESULT CALLBACK RuleEditorForm::WindowProc(HWND window, UINT message, WPARAM wparam,
-                                            LPARAM lparam) noexcept {
-    return DispatchToForm<RuleEditorForm>(window, message, wparam, lparam);
-}
-
-LRESULT RuleEditorForm::OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+std::optional<LRESULT> RuleEditorForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_NCCREATE:
-        window_.reset(window);
-        break;
-    case WM_CREATE:
-        CreateControls();
-        return 0;
     case WM_COMMAND:
         if (lparam != 0) OnCommand(LOWORD(wparam), HIWORD(wparam));
         return 0;
     case DM_GETDEFID: {
         // Enter clicks the focused push button, as in a dialog; elsewhere nothing.
-        HWND focus = GetFocus();
-        if (focus == command1_ || focus == command2_ || focus == command3_) {
-            return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
-        }
+        const int id = GetDlgCtrlID(GetFocus());
+        if (id == kCommand1 || id == kCommand2 || id == kCommand3) return MAKELRESULT(id, DC_HASDEFID);
         return 0;
     }
     case WM_TIMER:
-        if (wparam == kTimer1) {
-            OnTimer();
-            return 0;
-        }
-        break;
-    case WM_ACTIVATE:
-    case WM_SETFOCUS:
-        if (focus_.Handle(window, message, wparam)) return 0;
-        break;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        DetachDialogKeyboard(window);
-        KillTimer(window, kTimer1);
-        return 0;
-    case WM_NCDESTROY:
-        OnDestroyed();
+        if (wparam != kTimer1) return std::nullopt;
+        OnTimer();
         return 0;
     default:
-        break;
+        return std::nullopt;
     }
-    return DefWindowProcW(window, message, wparam, lparam);
 }
 
-void RuleEditorForm::OnMessageFailed(UINT message) noexcept {
-    if (message == WM_CREATE || message == WM_NCCREATE) create_failure_ = std::current_exception();
-}
-
-void RuleEditorForm::CreateControls() {
-    font_ = CreateMessageFont();
-    HWND window = window_.get();
-    for (const ChildControl& control : kControls) CreateControl(window, control, dpi_, font_.get());
-    command1_ = GetDlgItem(window, kCommand1);
-    command2_ = GetDlgItem(window, kCommand2);
-    command3_ = GetDlgItem(window, kCommand3);
-    text1_ = GetDlgItem(window, kText1);
-    text2_ = GetDlgItem(window, kText2);
-    text3_ = GetDlgItem(window, kText3);
-    list1_ = GetDlgItem(window, kList1);
-    list2_ = GetDlgItem(window, kList2);
-    list3_ = GetDlgItem(window, kList3);
-    check1_ = GetDlgItem(window, kCheck1);
-
-    for (HWND text : {text1_, text2_, text3_}) SendMessageW(text, EM_SETLIMITTEXT, 0, 0);
-    for (HWND list : {list1_, list2_, list3_}) {
-        if (!SetWindowSubclass(list, ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+void RuleEditorForm::OnLoad() {
+    for (int id : {kText1, kText2, kText3}) SendMessageW(Control(id), EM_SETLIMITTEXT, 0, 0);
+    for (int id : {kList1, kList2, kList3}) {
+        if (!SetWindowSubclass(Control(id), ListProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
             ThrowLastError();
         }
     }
-    SendMessageW(check1_, BM_SETCHECK, BST_CHECKED, 0);
-    focus_.Remember(command2_);
+    SendMessageW(Control(kCheck1), BM_SETCHECK, BST_CHECKED, 0);
+    focus().Remember(Control(kCommand2));
 
     table_.Clear();
     interval_ = kInitialInterval;
     timer_enabled_ = true;
     tick_failures_.Succeeded();
     StartTimer();
-    AttachDialogKeyboard(window);
 }
 
-void RuleEditorForm::OnDestroyed() noexcept {
-    window_.release();
-    font_.reset();
-    command1_ = command2_ = command3_ = nullptr;
-    text1_ = text2_ = text3_ = nullptr;
-    list1_ = list2_ = list3_ = nullptr;
-    check1_ = nullptr;
-    focus_.Forget();
+void RuleEditorForm::OnUnload() noexcept {
+    KillTimer(window(), kTimer1);
+}
+
+void RuleEditorForm::OnUnloaded() noexcept {
     table_.Clear();
     interval_ = kInitialInterval;
     timer_enabled_ = true;
@@ -240,7 +245,7 @@ void RuleEditorForm::OnCommand(int id, int code) {
         if (code == BN_CLICKED) DeleteSelectedRule();
         break;
     case kCommand3:
-        if (code == BN_CLICKED) ShowAboutWindow();
+        if (code == BN_CLICKED) AboutForm::Instance().Show();
         break;
     case kCheck1:
         if (code == BN_CLICKED) OnCheckClicked();
@@ -248,7 +253,7 @@ void RuleEditorForm::OnCommand(int id, int code) {
     case kList1:
     case kList2:
     case kList3:
-        if (code == LBN_SELCHANGE) MirrorSelection(GetDlgItem(window_.get(), id));
+        if (code == LBN_SELCHANGE) MirrorSelection(Control(id));
         break;
     default:
         break;
@@ -256,28 +261,31 @@ void RuleEditorForm::OnCommand(int id, int code) {
 }
 
 void RuleEditorForm::AddRule() {
-    const std::wstring channel = WindowText(text1_);
-    const std::wstring minimum = WindowText(text2_);
-    const std::wstring maximum = WindowText(text3_);
-    const auto rows = static_cast<std::int32_t>(SendMessageW(list1_, LB_GETCOUNT, 0, 0));
+    HWND text1 = Control(kText1);
+    HWND text2 = Control(kText2);
+    HWND text3 = Control(kText3);
+    const std::wstring channel = WindowText(text1);
+    const std::wstring minimum = WindowText(text2);
+    const std::wstring maximum = WindowText(text3);
+    HWND lists[] = {Control(kList1), Control(kList2), Control(kList3)};
+    const auto rows = static_cast<std::int32_t>(SendMessageW(lists[0], LB_GETCOUNT, 0, 0));
     const NumberFormat format = win::UserNumberFormat();
     const RuleCheck check = CheckNewRule(channel, minimum, maximum, rows, format);
 
     switch (check.focus) {
-    case RuleField::Channel: SetFocus(text1_); break;
-    case RuleField::Minimum: SetFocus(text2_); break;
-    case RuleField::Maximum: SetFocus(text3_); break;
+    case RuleField::Channel: SetFocus(text1); break;
+    case RuleField::Minimum: SetFocus(text2); break;
+    case RuleField::Maximum: SetFocus(text3); break;
     case RuleField::None: break;
     }
     if (!check.accepted) {
-        ShowInformation(window_.get(), check.message, L"Fehler!");
+        ShowInformation(BoxOwner(), check.message, L"Fehler!");
         return;
     }
 
     table_.SetFormat(format);
     table_.Append(channel, minimum, maximum);
     const std::wstring* texts[] = {&channel, &minimum, &maximum};
-    HWND lists[] = {list1_, list2_, list3_};
     for (int i = 0; i < 3; ++i) {
         const LRESULT added = SendMessageW(lists[i], LB_ADDSTRING, 0,
                                            reinterpret_cast<LPARAM>(texts[i]->c_str()));
@@ -290,16 +298,17 @@ void RuleEditorForm::AddRule() {
         }
     }
     for (HWND list : lists) SendMessageW(list, LB_SETCURSEL, 0, 0);
-    for (HWND text : {text1_, text2_, text3_}) SetWindowTextW(text, L"");
+    for (HWND text : {text1, text2, text3}) SetWindowTextW(text, L"");
 }
 
 void RuleEditorForm::DeleteSelectedRule() {
-    const LRESULT row = SendMessageW(list1_, LB_GETCURSEL, 0, 0);
+    HWND lists[] = {Control(kList1), Control(kList2), Control(kList3)};
+    const LRESULT row = SendMessageW(lists[0], LB_GETCURSEL, 0, 0);
     if (row == LB_ERR) return;
-    for (HWND list : {list1_, list2_, list3_}) SendMessageW(list, LB_DELETESTRING, row, 0);
+    for (HWND list : lists) SendMessageW(list, LB_DELETESTRING, row, 0);
     table_.Remove(static_cast<std::int16_t>(row));
-    if (SendMessageW(list1_, LB_GETCOUNT, 0, 0) > 0) {
-        for (HWND list : {list1_, list2_, list3_}) SendMessageW(list, LB_SETCURSEL, 0, 0);
+    if (SendMessageW(lists[0], LB_GETCOUNT, 0, 0) > 0) {
+        for (HWND list : lists) SendMessageW(list, LB_SETCURSEL, 0, 0);
     }
 }
 
@@ -307,7 +316,8 @@ void RuleEditorForm::MirrorSelection(HWND from) noexcept {
     if (from == nullptr) return;
     const LRESULT row = SendMessageW(from, LB_GETCURSEL, 0, 0);
     const WPARAM target = row == LB_ERR ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(row);
-    for (HWND list : {list1_, list2_, list3_}) {
+    for (int id : {kList1, kList2, kList3}) {
+        HWND list = Control(id);
         if (list != from && list != nullptr) SendMessageW(list, LB_SETCURSEL, target, 0);
     }
 }
@@ -324,14 +334,14 @@ LRESULT CALLBACK RuleEditorForm::ListProc(HWND list, UINT message, WPARAM wparam
 }
 
 void RuleEditorForm::OnCheckClicked() {
-    switch (SendMessageW(check1_, BM_GETCHECK, 0, 0)) {
+    switch (SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0)) {
     case BST_CHECKED:
         timer_enabled_ = true;
         StartTimer();
         break;
     case BST_UNCHECKED:
         timer_enabled_ = false;
-        KillTimer(window_.get(), kTimer1);
+        KillTimer(window(), kTimer1);
         break;
     default:  // BST_INDETERMINATE leaves the timer as it is
         break;
@@ -339,18 +349,24 @@ void RuleEditorForm::OnCheckClicked() {
 }
 
 void RuleEditorForm::StartTimer() {
-    if (SetTimer(window_.get(), kTimer1, static_cast<UINT>(interval_), nullptr) == 0) ThrowLastError();
+    if (SetTimer(window(), kTimer1, static_cast<UINT>(interval_), nullptr) == 0) ThrowLastError();
 }
 
 void RuleEditorForm::OnTimer() noexcept {
-    // A host call may pump messages; a tick never starts inside another.
+    // A host call may pump messages: a tick never starts inside another, and while it
+    // runs neither this object nor the module may go, whatever the host releases.
     if (ticking_) return;
     ticking_ = true;
+    AddRef();
+    const win::ModuleHold hold;
     try {
         table_.SetFormat(win::UserNumberFormat());
-        velt_zorvane::HostChannels channels;
-        RunClampTick(table_, channels);
+        velt_zorvane::HostChannels host;
+        TickGuard guard(*this, table_, host);
+        RunClampTick(guard, guard);
         tick_failures_.Succeeded();
+    } catch (const WindowClosedDuringTick&) {
+        // Closing the window stopped clamping; nothing failed.
     } catch (const HostError& e) {
         ReportTickFailure(tick_failures_, e.code(), e.description());
     } catch (const std::bad_alloc&) {
@@ -359,6 +375,7 @@ void RuleEditorForm::OnTimer() noexcept {
         ReportTickFailure(tick_failures_, E_UNEXPECTED, L"unexpected failure");
     }
     ticking_ = false;
+    Release();  // last: it may be the final reference
 }
 
 }  // namespace zorvane::ui

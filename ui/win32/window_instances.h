@@ -6,11 +6,8 @@
 
 namespace zorvane::ui {
 
-// The component's title, as the about window shows it.
-inline constexpr wchar_t kComponentTitle[] = L"Zorvane";
-
-// The rule editor window object (its IDispatch answers IVELTTool and, by name, Show,
-// Hide, hWnd, Visible and PluginConfigurationData), created on first use and not shown.
+// The rule editor window object (its IDispatch answers IVELTTool, the members a host
+// may call on a form, and PluginConfigurationData), created on first use, not shown.
 Microsoft::WRL::ComPtr<IDispatch> RuleEditorInstance();
 
 // Configure: creates the rule editor instance if there is none and runs its

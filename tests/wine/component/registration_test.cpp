@@ -10,10 +10,7 @@
 namespace zorvane::test {
 namespace {
 
-struct RegistryKeyTraits {
-    static void Close(HKEY key) noexcept { RegCloseKey(key); }
-};
-using RegistryKey = win::UniqueHandle<HKEY, RegistryKeyTraits>;
+using RegistryKey = win::UniqueRegistryKey;
 
 inline constexpr wchar_t kPrivateRoot[] = L"Software\\ZorvaneRegistrationTest";
 

@@ -53,7 +53,7 @@ RECT RectInParent(HWND control) {
 BOOL CALLBACK CountAboutWindow(HWND window, LPARAM counter) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
-    if (wcscmp(name, AboutForm::kClassName) == 0) ++*reinterpret_cast<int*>(counter);
+    if (wcscmp(name, L"ZorvaneAbout") == 0) ++*reinterpret_cast<int*>(counter);
     return TRUE;
 }
 
@@ -69,9 +69,9 @@ protected:
         ShowEditor();
         Click(Control(kCommand3));
         Pump(30);
-        return AboutFormInstance().Handle();
+        return AboutForm::Instance().Handle();
     }
-    HWND AboutControl(int id) { return GetDlgItem(AboutFormInstance().Handle(), id); }
+    HWND AboutControl(int id) { return GetDlgItem(AboutForm::Instance().Handle(), id); }
 };
 
 TEST_F(AboutFormTest, HilfeOpensOneOwnerlessToolWindowWithItsControls) {
@@ -150,7 +150,7 @@ TEST_F(AboutFormTest, HilfeWhileOpenKeepsTheOneWindow) {
     HWND about = OpenAbout();
     Click(Control(kCommand3));
     Pump(20);
-    EXPECT_EQ(AboutFormInstance().Handle(), about);
+    EXPECT_EQ(AboutForm::Instance().Handle(), about);
     EXPECT_EQ(AboutWindowCount(), 1);
     EXPECT_EQ(GetForegroundWindow(), about);
 }
@@ -168,11 +168,11 @@ TEST_F(AboutFormTest, TheClickSpotShowsItsMessageAndTheWindowStays) {
     EXPECT_TRUE(box.information_icon);
     EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
     EXPECT_TRUE(IsWindow(about));
-    EXPECT_TRUE(AboutFormInstance().IsLoaded());
+    EXPECT_TRUE(AboutForm::Instance().IsLoaded());
 }
 
 TEST_F(AboutFormTest, OkEnterEscAndTheCloseBoxUnloadIt) {
-    AboutForm* const instance = &AboutFormInstance();
+    AboutForm* const instance = &AboutForm::Instance();
     const struct {
         const char* how;
         void (*close)(HWND about);
@@ -191,8 +191,8 @@ TEST_F(AboutFormTest, OkEnterEscAndTheCloseBoxUnloadIt) {
         way.close(about);
         Pump(20);
         EXPECT_FALSE(IsWindow(about));
-        EXPECT_FALSE(AboutFormInstance().IsLoaded());
-        EXPECT_EQ(&AboutFormInstance(), instance);
+        EXPECT_FALSE(AboutForm::Instance().IsLoaded());
+        EXPECT_EQ(&AboutForm::Instance(), instance);
         EXPECT_TRUE(Editor().IsLoaded());
     }
 }

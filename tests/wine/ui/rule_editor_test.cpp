@@ -349,7 +349,7 @@ TEST_F(RuleEditorTest, ModuleIsKeptWhileReferencedOrLoaded) {
     Click(Control(kCommand3));  // the about window
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WindowsKeepModule());
-    AboutFormInstance().Unload();
+    AboutForm::Instance().Unload();
     EXPECT_FALSE(WindowsKeepModule());
 }
 

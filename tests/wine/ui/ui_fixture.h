@@ -15,7 +15,8 @@
 #include "host/standin/standin_host.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/dialog_keyboard.h"
-#include "ui/win32/form_instances.h"
+#include "ui/win32/about_form.h"
+#include "ui/win32/rule_editor_form.h"
 #include "ui/win32/window_instances.h"
 #include "ui_test_support.h"
 #include "win/com_object.h"
@@ -34,7 +35,7 @@ protected:
         Pump(10);
     }
 
-    RuleEditorForm& Editor() { return RuleEditorFormInstance(); }
+    RuleEditorForm& Editor() { return RuleEditorForm::Instance(); }
     HWND ShowEditor() {
         Editor().Show();
         Pump(30);

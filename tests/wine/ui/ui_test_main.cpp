@@ -8,7 +8,7 @@
 #include <string>
 
 #include "clamp/win32/velt_zorvane.h"
-#include "plugin/host_type_library.h"
+#include "contract/host_type_library.h"
 #include "ui/win32/window_instances.h"
 
 namespace {

@@ -14,10 +14,7 @@ namespace {
 
 BoxWatcher* g_watcher = nullptr;
 
-struct MemoryDcTraits {
-    static void Close(HDC dc) noexcept { DeleteDC(dc); }
-};
-using UniqueMemoryDc = win::UniqueHandle<HDC, MemoryDcTraits>;
+using win::UniqueMemoryDc;
 
 // The screen's device context, released on scope exit.
 class ScreenDc {

@@ -1,4 +1,4 @@
-#include "plugin/host_call.h"
+#include "contract/host_call.h"
 
 #include <wrl/client.h>
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/win32/tick_failure_log.h"
+#include "ui/tick_failure_log.h"
 
 namespace zorvane::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin/host_type_library.h"
+#include "contract/host_type_library.h"
 
 namespace zorvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/win32/tick_failure_log.h"
+#include "ui/tick_failure_log.h"
 
 #include <cwchar>
 

@@ -3,12 +3,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <string>
-
 namespace zorvane {
-
-// The full path of a loaded module; throws win::ComError when it cannot be read.
-std::wstring ModuleFileName(HMODULE module);
 
 // The type information of iid in the library of the module holding this code; the
 // library is loaded once per load of the module.

@@ -1,0 +1,2 @@
+// The windows reaching into the DLL above them.
+#include "component/module_lifetime.h"
