@@ -51,7 +51,8 @@ constexpr FormDesign kDesign = {
     .caption = L"Zorvane",
     // A fixed single border, without minimize and maximize buttons.
     .style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-    .ex_style = 0,
+    // Docked in a host's dialog-like pane, its controls join the host's Tab order.
+    .ex_style = WS_EX_CONTROLPARENT,
     .client_width = 4470,
     .client_height = 3255,
     .controls = kControls,
