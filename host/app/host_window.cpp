@@ -99,7 +99,7 @@ HostWindow::HostWindow(bool quiet)
 }
 
 HostWindow::~HostWindow() {
-    // The commands outlive this window's members; their last lines go nowhere.
+    // The commands go last; whatever they log on the way has nowhere to show.
     commands_.log().SetSink(nullptr);
     window_.reset();
 }
