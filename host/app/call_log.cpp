@@ -63,10 +63,8 @@ void CallLog::TickStarting() {
     Add(line);
 }
 
-void CallLog::Add(std::wstring line) {
+void CallLog::Add(const std::wstring& line) {
     if (sink_) sink_(line);
-    lines_.push_back(std::move(line));
-    while (lines_.size() > kKeptLines) lines_.pop_front();
 }
 
 TickWatch::TickWatch(CallLog& log, HWND window) : log_(log), window_(window) {

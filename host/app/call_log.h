@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,9 +22,6 @@ struct ChannelWrites {
 
 class CallLog {
 public:
-    // The list a person sees keeps this many lines; older ones drop off.
-    static constexpr std::size_t kKeptLines = 400;
-
     explicit CallLog(std::shared_ptr<standin::StandinHost> host);
 
     // Every new line, as it is added (the scenario prints them; the window lists them).
@@ -46,15 +42,13 @@ public:
     // Seconds between the last two ticks; 0 before the second.
     double last_tick_gap() const noexcept { return last_gap_; }
     const ChannelWrites& writes_to(int channel) const { return channel_writes_.at(Slot(channel)); }
-    const std::deque<std::wstring>& lines() const noexcept { return lines_; }
 
 private:
     static std::size_t Slot(int channel);
-    void Add(std::wstring line);
+    void Add(const std::wstring& line);
 
     std::shared_ptr<standin::StandinHost> host_;
     std::function<void(const std::wstring&)> sink_;
-    std::deque<std::wstring> lines_;
     std::array<ChannelWrites, 512> channel_writes_{};
     unsigned ticks_ = 0, reads_ = 0, writes_ = 0, failed_ = 0;
     double last_tick_at_ = 0, last_gap_ = 0;

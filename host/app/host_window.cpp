@@ -17,7 +17,10 @@ constexpr wchar_t kTitle[] = L"Stand-in-Pult \u2013 Zorvane";
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 100;
 constexpr UINT_PTR kDriftTimer = 2;
+constexpr UINT kDriftMs = 200;
 constexpr int kDriftStep = 3;
+// The log list keeps this many lines; older ones drop off.
+constexpr LRESULT kKeptLogLines = 400;
 
 constexpr int kMargin = 8;
 constexpr int kButtonHeight = 26;
@@ -27,10 +30,6 @@ constexpr int kLogTop = kFaderTop + 34;
 constexpr int kLogHeight = 170;
 constexpr int kClientWidth = UniverseView::kWidth + 2 * kMargin;
 constexpr int kClientHeight = kLogTop + 18 + kLogHeight + kMargin + 22;  // + status bar
-
-std::wstring BoolText(bool value) { return value ? L"true" : L"false"; }
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -95,18 +94,14 @@ void RegisterHostClass(WNDPROC procedure) {
 }  // namespace
 
 HostWindow::HostWindow(bool quiet)
-    : quiet_(quiet),
-      host_(std::make_shared<standin::StandinHost>()),
-      log_(host_),
-      session_(host_),
-      view_(host_->universe, log_) {
-    log_.SetSink([this](const std::wstring& line) { AddLogLine(line); });
+    : quiet_(quiet), commands_(*this), view_(commands_.host().universe, commands_.log()) {
+    commands_.log().SetSink([this](const std::wstring& line) { AddLogLine(line); });
 }
 
 HostWindow::~HostWindow() {
-    tick_watch_.reset();
+    // The commands go last; whatever they log on the way has nowhere to show.
+    commands_.log().SetSink(nullptr);
     window_.reset();
-    session_.Unload();
 }
 
 void HostWindow::Create(int show) {
@@ -225,7 +220,7 @@ LRESULT HostWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_TIMER:
         if (wparam == kRefreshTimer) Refresh();
         if (wparam == kDriftTimer) {
-            host_->universe.Wander();
+            host().universe.Wander();
             view_.Refresh();
         }
         return 0;
@@ -269,144 +264,36 @@ void HostWindow::OnCommand(int id, int code) {
     }
 }
 
-template <class Body>
-bool HostWindow::Run(const wchar_t* what, Body&& body) {
-    try {
-        body();
-        Refresh();
-        return true;
-    } catch (const win::ComError& error) {
-        ShowFailure(what, error.description());
-    } catch (...) {
-        ShowFailure(what, L"unerwarteter Fehler");
-    }
-    Refresh();
-    return false;
-}
-
 bool HostWindow::LoadPlugin() {
-    const bool loaded = Run(L"Plugin laden", [this] {
-        tick_watch_.reset();
-        tool_window_ = nullptr;
-        session_.Load(kPlugInProgId);
-        log_.Note(L"> CLSIDFromProgID " + Quoted(kPlugInProgId) + L" -> " + GuidText(session_.class_id()));
-        log_.Note(L"> CoCreateInstance -> IVELTPlugin");
-        log_.Note(L"> Init " + Quoted(PluginSession::kHostTitle) + L", " + Quoted(session_.file_name()) +
-                  L", <helper> -> " + BoolText(session_.init_result()));
-        log_.Note(L"> PluginName -> " + Quoted(session_.plugin_name()));
-        const ModuleDescription& module = session_.module();
-        log_.Note(L"> ModuleInfo -> ModuleName " + Quoted(module.name) + L", Configurable " +
-                  BoolText(module.configurable) + L", ToolWindowName " + Quoted(module.tool_window_name));
-        tool_window_ = session_.ToolWindowHandle();
-        tick_watch_ = std::make_unique<TickWatch>(log_, tool_window_);
-        session_.ShowToolWindow();
-        log_.Note(L"> ToolWindow.Show");
-        PlaceToolWindowBeside();
-    });
-    UpdateCommandStates();
-    UpdateStatus();
+    const bool loaded = commands_.LoadPlugin();
+    if (loaded) PlaceToolWindowBeside();
     return loaded;
 }
 
-bool HostWindow::ShowToolWindow() {
-    return Run(L"Werkzeugfenster", [this] {
-        session_.ShowToolWindow();
-        log_.Note(L"> ToolWindow.Show");
-    });
-}
-
-bool HostWindow::Configure(bool* result) {
-    return Run(L"Configure", [&] {
-        log_.Note(L"> Configure");
-        // The host's window is the active one while the plug-in asks for its settings.
-        SetActiveWindow(window_.get());
-        const bool answer = session_.Configure();
-        log_.Note(L"> Configure -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
-    });
-}
-
-bool HostWindow::Enable(bool* result) {
-    return Run(L"Enable", [&] {
-        const bool answer = session_.Enable();
-        log_.Note(L"> Enable -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
-    });
-}
-
-bool HostWindow::Disable(bool* result) {
-    return Run(L"Disable", [&] {
-        const bool answer = session_.Disable();
-        log_.Note(L"> Disable -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
-    });
-}
-
-bool HostWindow::Term(bool* result) {
-    const bool done = Run(L"Term", [&] {
-        const bool answer = session_.Term();
-        log_.Note(L"> Term -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
-        // The host lets go of the plug-in after Term; its window goes out of sight.
-        session_.HideToolWindow();
-        tick_watch_.reset();
-        tool_window_ = nullptr;
-        session_.Unload();
-        CoFreeUnusedLibraries();
-        log_.Note(L"> Plugin freigegeben");
-    });
-    UpdateCommandStates();
-    UpdateStatus();
-    return done;
-}
-
 bool HostWindow::ProjectCommand(int command, bool* result) {
-    return Run(L"Projekt", [&] {
-        switch (command) {
-        case kClearProjectCommand:
-            session_.ClearProjectData();
-            log_.Note(L"> ClearProjectData");
-            break;
-        case kLoadProjectCommand:
-            session_.LoadProjectData();
-            log_.Note(L"> LoadProjectData");
-            break;
-        case kSaveProjectCommand:
-            session_.SaveProjectData();
-            log_.Note(L"> SaveProjectData");
-            break;
-        case kAskToSaveCommand: {
-            const bool answer = session_.AskToSaveProjectData();
-            log_.Note(L"> AskToSaveProjectData -> " + BoolText(answer));
-            if (result != nullptr) *result = answer;
-            if (!quiet_) {
-                MessageBoxW(window_.get(),
-                            answer ? L"Das Plugin m\u00F6chte seine Projektdaten speichern."
-                                   : L"Das Plugin hat nichts zu speichern.",
-                            L"AskToSaveProjectData", MB_OK | MB_ICONINFORMATION);
-            }
-            break;
-        }
-        default: {
-            const long mode = command - kViewMode0Command;
-            session_.SetViewMode(mode);
-            log_.Note(L"> ViewMode = " + std::to_wstring(mode));
-            break;
-        }
-        }
-    });
+    switch (command) {
+    case kClearProjectCommand: return commands_.ClearProjectData();
+    case kLoadProjectCommand: return commands_.LoadProjectData();
+    case kSaveProjectCommand: return commands_.SaveProjectData();
+    case kAskToSaveCommand: return commands_.AskToSaveProjectData(result);
+    case kViewMode0Command:
+    case kViewMode1Command:
+    case kViewMode2Command: return commands_.SetViewMode(command - kViewMode0Command);
+    default: return false;
+    }
 }
 
 void HostWindow::PlaceToolWindowBeside() noexcept {
+    const HWND tool_window = commands_.tool_window();
     RECT host{}, tool{};
-    if (tool_window_ == nullptr || !GetWindowRect(window_.get(), &host) || !GetWindowRect(tool_window_, &tool)) return;
+    if (tool_window == nullptr || !GetWindowRect(window_.get(), &host) || !GetWindowRect(tool_window, &tool)) return;
     const int width = tool.right - tool.left;
     if (host.right + width > GetSystemMetrics(SM_CXSCREEN)) return;
-    SetWindowPos(tool_window_, nullptr, host.right, host.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(tool_window, nullptr, host.right, host.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void HostWindow::OnChannelPicked(int channel) {
-    const int value = host_->universe.Value(channel);
+    const int value = host().universe.Value(channel);
     SetWindowTextW(control(kChannelEdit), std::to_wstring(channel).c_str());
     SetWindowTextW(control(kValueEdit), std::to_wstring(value).c_str());
     SendMessageW(control(kFader), TBM_SETPOS, TRUE, value);
@@ -417,7 +304,7 @@ void HostWindow::OnChannelPicked(int channel) {
 void HostWindow::OnFaderScrolled() {
     const int channel = view_.selected();
     const int value = static_cast<int>(SendMessageW(control(kFader), TBM_GETPOS, 0, 0));
-    host_->universe.SetFromFader(channel, value);
+    host().universe.SetFromFader(channel, value);
     SetWindowTextW(control(kValueEdit), std::to_wstring(value).c_str());
     view_.Refresh();
     UpdateStatus();
@@ -430,26 +317,26 @@ void HostWindow::SetFaderFromEdits() {
         ShowFailure(L"Wert setzen", L"Kanal 1 bis 512 und Wert 0 bis 255 eingeben.");
         return;
     }
-    host_->universe.SetFromFader(*channel, *value);
-    log_.Note(L"> Fader " + std::to_wstring(*channel) + L" = " + std::to_wstring(*value));
+    host().universe.SetFromFader(*channel, *value);
+    log().Note(L"> Fader " + std::to_wstring(*channel) + L" = " + std::to_wstring(*value));
     OnChannelPicked(*channel);
 }
 
 void HostWindow::OnDriftClicked() {
     const bool on = SendMessageW(control(kDriftCheck), BM_GETCHECK, 0, 0) == BST_CHECKED;
     if (on) {
-        host_->universe.StartDrift(GetTickCount(), kDriftStep);
+        host().universe.StartDrift(GetTickCount(), kDriftStep);
         SetTimer(window_.get(), kDriftTimer, kDriftMs, nullptr);
     } else {
-        host_->universe.StopDrift();
+        host().universe.StopDrift();
         KillTimer(window_.get(), kDriftTimer);
     }
-    log_.Note(on ? L"> Drift an" : L"> Drift aus");
+    log().Note(on ? L"> Drift an" : L"> Drift aus");
 }
 
 void HostWindow::Refresh() noexcept {
     try {
-        log_.Drain();
+        log().Drain();
     } catch (...) {
         // A line lost to low memory; the counts stay right on the next drain.
     }
@@ -462,7 +349,7 @@ void HostWindow::AddLogLine(const std::wstring& line) {
     HWND list = control(kLogList);
     if (list == nullptr) return;
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    while (SendMessageW(list, LB_GETCOUNT, 0, 0) > static_cast<LRESULT>(CallLog::kKeptLines)) {
+    while (SendMessageW(list, LB_GETCOUNT, 0, 0) > kKeptLogLines) {
         SendMessageW(list, LB_DELETESTRING, 0, 0);
     }
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
@@ -473,22 +360,24 @@ void HostWindow::UpdateStatus() {
     HWND status = control(kStatusBar);
     if (status == nullptr) return;
     wchar_t text[256];
+    const PluginSession& session = commands_.session();
+    const CallLog& calls = commands_.log();
     std::swprintf(text, 256, L"%ls   Ticks: %u   ChannelGetValue: %u   SetChannel: %u   Fehler: %u",
-                  session_.loaded() ? L"Plugin geladen" : L"kein Plugin", log_.ticks(), log_.reads(), log_.writes(),
-                  log_.failed_calls());
+                  session.loaded() ? L"Plugin geladen" : L"kein Plugin", calls.ticks(), calls.reads(), calls.writes(),
+                  calls.failed_calls());
     SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text));
 
     const int channel = view_.selected();
-    std::swprintf(text, 256, L"Kanal %d = %d", channel, host_->universe.Value(channel));
+    std::swprintf(text, 256, L"Kanal %d = %d", channel, host().universe.Value(channel));
     SetWindowTextW(control(kFaderLabel), text);
 
-    std::wstring module = session_.loaded() ? session_.plugin_name() + L" \u2013 " + session_.module().description
-                                            : L"Kein Plugin geladen (Plugin \u2192 Plugin laden)";
+    std::wstring module = session.loaded() ? session.plugin_name() + L" \u2013 " + session.module().description
+                                           : L"Kein Plugin geladen (Plugin \u2192 Plugin laden)";
     SetWindowTextW(control(kModuleLabel), module.c_str());
 }
 
 void HostWindow::UpdateCommandStates() {
-    const bool loaded = session_.loaded();
+    const bool loaded = commands_.session().loaded();
     for (int id : {kConfigureButton, kEnableButton, kDisableButton, kTermButton, kShowToolButton}) {
         EnableWindow(control(static_cast<HostControl>(id)), loaded);
     }
@@ -503,11 +392,20 @@ void HostWindow::UpdateCommandStates() {
 
 void HostWindow::ShowFailure(const std::wstring& what, const std::wstring& description) noexcept {
     try {
-        log_.Note(L"! " + what + L": " + description);
+        log().Note(L"! " + what + L": " + description);
     } catch (...) {
         // Out of memory for the line; the box below still tells the person.
     }
     if (!quiet_) MessageBoxW(window_.get(), description.c_str(), what.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void HostWindow::ShowAnswer(const std::wstring& caption, const std::wstring& text) {
+    if (!quiet_) MessageBoxW(window_.get(), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void HostWindow::CommandDone() noexcept {
+    Refresh();
+    UpdateCommandStates();
 }
 
 }  // namespace zorvane::host_app

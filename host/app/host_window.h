@@ -1,14 +1,12 @@
 #pragma once
-// The stand-in host's main window: the host's commands, the universe, a fader, drift,
-// and the log of what the plug-in asks of the host.
+// The stand-in host's main window: its controls and menu, their layout and painting.
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "host/app/call_log.h"
-#include "host/app/plugin_session.h"
+#include "host/app/host_commands.h"
 #include "host/app/universe_view.h"
 #include "host/standin/standin_host.h"
 #include "win/handles.h"
@@ -46,11 +44,11 @@ enum HostControl : int {
     kExitCommand,
 };
 
-class HostWindow {
+// The desk a person sees: the command buttons and menu, the universe with its fader and
+// drift, the log of the plug-in's calls and a status line. What the commands do is
+// HostCommands'; this window lays them out, hands them the clicks and shows the results.
+class HostWindow final : private CommandFrame {
 public:
-    static constexpr wchar_t kPlugInProgId[] = L"Zorvane.clsVELTPlugIn";
-    static constexpr UINT kDriftMs = 200;
-
     // quiet: failures go to the log only, never into a message box (the headless run).
     explicit HostWindow(bool quiet);
     ~HostWindow();
@@ -62,23 +60,24 @@ public:
     HWND handle() const noexcept { return window_.get(); }
     HWND control(HostControl id) const noexcept { return GetDlgItem(window_.get(), id); }
 
-    // The host's commands, as the buttons and the menu run them. Each logs what it did
-    // and what the plug-in answered; false when the call failed.
+    // What the buttons and the menu do; false when the call failed. Loading also docks
+    // the tool window beside this one.
     bool LoadPlugin();
-    bool Configure(bool* result = nullptr);
-    bool Enable(bool* result = nullptr);
-    bool Disable(bool* result = nullptr);
-    bool Term(bool* result = nullptr);
-    bool ShowToolWindow();
+    bool Configure(bool* result = nullptr) { return commands_.Configure(result); }
+    bool Enable(bool* result = nullptr) { return commands_.Enable(result); }
+    bool Disable(bool* result = nullptr) { return commands_.Disable(result); }
+    bool Term(bool* result = nullptr) { return commands_.Term(result); }
+    bool ShowToolWindow() { return commands_.ShowToolWindow(); }
+    // One of the project menu's commands (kClearProjectCommand .. kViewMode2Command).
     bool ProjectCommand(int command, bool* result = nullptr);
 
     // Docks the tool window at the host window's right edge when the screen has room.
     void PlaceToolWindowBeside() noexcept;
 
-    standin::StandinHost& host() noexcept { return *host_; }
-    CallLog& log() noexcept { return log_; }
-    PluginSession& session() noexcept { return session_; }
-    HWND tool_window() const noexcept { return tool_window_; }
+    HostCommands& commands() noexcept { return commands_; }
+    standin::StandinHost& host() noexcept { return commands_.host(); }
+    CallLog& log() noexcept { return commands_.log(); }
+    HWND tool_window() const noexcept { return commands_.tool_window(); }
 
     // The log lines as they come, besides the list (the headless run prints them).
     void AlsoSendLinesTo(std::function<void(const std::wstring&)> sink) { extra_sink_ = std::move(sink); }
@@ -86,6 +85,12 @@ public:
     void Refresh() noexcept;
 
 private:
+    // CommandFrame
+    HWND window() const noexcept override { return window_.get(); }
+    void ShowFailure(const std::wstring& what, const std::wstring& description) noexcept override;
+    void ShowAnswer(const std::wstring& caption, const std::wstring& text) override;
+    void CommandDone() noexcept override;
+
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
     LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
     void CreateControls();
@@ -97,17 +102,10 @@ private:
     void AddLogLine(const std::wstring& line);
     void UpdateStatus();
     void UpdateCommandStates();
-    void ShowFailure(const std::wstring& what, const std::wstring& description) noexcept;
-    template <class Body>
-    bool Run(const wchar_t* what, Body&& body);
 
     bool quiet_;
-    std::shared_ptr<standin::StandinHost> host_;
-    CallLog log_;
-    PluginSession session_;
+    HostCommands commands_;
     UniverseView view_;
-    std::unique_ptr<TickWatch> tick_watch_;
-    HWND tool_window_ = nullptr;
     std::function<void(const std::wstring&)> extra_sink_;
     win::UniqueWindow window_;
     win::UniqueFont font_;

@@ -84,7 +84,6 @@ PluginSession::~PluginSession() { Unload(); }
 
 void PluginSession::Load(const std::wstring& prog_id) {
     Unload();
-    prog_id_ = prog_id;
     Check(CLSIDFromProgID(prog_id.c_str(), &class_id_), L"CLSIDFromProgID " + prog_id);
     file_name_ = RegisteredServer(class_id_);
 
@@ -125,14 +124,10 @@ void PluginSession::ReadModuleInfo() {
     if (!info) win::ThrowHr(E_POINTER, L"ModuleInfo: no object");
 
     win::Bstr text;
-    module_.guid = TakeText(info->get_ModuleGUID(text.put()), text, L"ModuleGUID");
     module_.name = TakeText(info->get_ModuleName(text.put()), text, L"ModuleName");
     module_.description = TakeText(info->get_ModuleDescription(text.put()), text, L"ModuleDescription");
-    module_.author = TakeText(info->get_ModuleAuthor(text.put()), text, L"ModuleAuthor");
     module_.tool_window_name = TakeText(info->get_ToolWindowName(text.put()), text, L"ToolWindowName");
     VARIANT_BOOL flag = VARIANT_FALSE;
-    Check(info->get_Enabled(&flag), L"Enabled");
-    module_.enabled = IsTrue(flag);
     Check(info->get_Configurable(&flag), L"Configurable");
     module_.configurable = IsTrue(flag);
 

@@ -14,13 +14,11 @@
 
 namespace zorvane::host_app {
 
+// What the host shows of the module information.
 struct ModuleDescription {
-    std::wstring guid;
     std::wstring name;
     std::wstring description;
-    std::wstring author;
     std::wstring tool_window_name;
-    bool enabled = false;
     bool configurable = false;
 };
 
@@ -40,7 +38,6 @@ public:
     void Unload() noexcept;
     bool loaded() const noexcept { return static_cast<bool>(plugin_); }
 
-    const std::wstring& prog_id() const noexcept { return prog_id_; }
     const CLSID& class_id() const noexcept { return class_id_; }
     const std::wstring& file_name() const noexcept { return file_name_; }
     bool init_result() const noexcept { return init_result_; }
@@ -71,7 +68,6 @@ private:
     void ReadModuleInfo();
 
     std::shared_ptr<standin::StandinHost> host_;
-    std::wstring prog_id_;
     CLSID class_id_{};
     std::wstring file_name_;
     bool init_result_ = false;

@@ -26,6 +26,8 @@ std::wstring ModulePath(HMODULE module) {
 
 void UseLibraryOfModule(HMODULE module) noexcept { g_module = module; }
 
+HMODULE LibraryModule() noexcept { return g_module; }
+
 HRESULT HostLibraryTypeInfo(REFIID iid, ITypeInfo** info) noexcept {
     if (info == nullptr) return E_POINTER;
     *info = nullptr;

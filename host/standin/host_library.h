@@ -14,6 +14,8 @@ std::wstring ModulePath(HMODULE module);
 // The module whose resource TYPELIB 1 holds the library (the stand-in's DLL, which
 // calls this at load); without one, the registered library is used.
 void UseLibraryOfModule(HMODULE module) noexcept;
+// The module given to UseLibraryOfModule; null when none was.
+HMODULE LibraryModule() noexcept;
 
 HRESULT HostLibraryTypeInfo(REFIID iid, ITypeInfo** info) noexcept;
 

@@ -1,37 +1,17 @@
 #include "host/standin/module_info.h"
 
-#include <new>
 #include <utility>
 
+#include "host/standin/collection.h"
 #include "host/standin/host_library.h"
 #include "host/standin/variant_text.h"
 #include "win/com_error.h"
-#include "win/handles.h"
 #include "win/type_info_dispatch.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace zorvane::standin {
 namespace {
-
-// The conversion functions leave their source alone but are declared to take it mutable.
-VARIANT* Source(const VARIANT& value) { return const_cast<VARIANT*>(&value); }
-
-constexpr wchar_t kSource[] = L"VELTModuleInfo";
-
-// Records one call; its answer is the failure asked for, if this is the call to fail.
-HRESULT Step(ModuleInfoRecord& record, REFIID iid, std::wstring text) noexcept {
-    try {
-        const bool fail = record.fail_at != 0 && record.calls.size() + 1 == record.fail_at;
-        if (fail) text += L" -> error " + HexCode(record.fail_code);
-        record.calls.push_back(std::move(text));
-        if (!fail) return S_OK;
-        return win::SetErrorInfoFor(iid, record.fail_code, kSource,
-                                    L"Der Aufruf wurde vom Host abgewiesen.");
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 std::wstring Quoted(BSTR text) { return L"\"" + std::wstring(text ? text : L"", SysStringLen(text)) + L"\""; }
 
@@ -41,166 +21,12 @@ HRESULT CopyText(const std::wstring& text, BSTR* out) noexcept {
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT ToText(const VARIANT& value, std::wstring& text) {
-    VARIANT converted;
-    VariantInit(&converted);
-    const HRESULT hr = VariantChangeType(&converted, Source(value), 0, VT_BSTR);
-    if (FAILED(hr)) return hr;
-    text.assign(V_BSTR(&converted), SysStringLen(V_BSTR(&converted)));
-    VariantClear(&converted);
-    return S_OK;
-}
-
-bool Omitted(const VARIANT* value) {
-    return value == nullptr || (V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND);
-}
-
-// IStandinRecorder over a shared record; the object sets the record as it is made.
-class Recorded : public IStandinRecorder {
-public:
-    using InterfaceType = IStandinRecorder;
-
-    HRESULT STDMETHODCALLTYPE GetCalls(BSTR* calls) noexcept override {
-        if (calls == nullptr) return E_POINTER;
-        *calls = nullptr;
-        try {
-            std::wstring joined;
-            for (const auto& call : record_->calls) joined += call + L"\n";
-            return CopyText(joined, calls);
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-    }
-
-    HRESULT STDMETHODCALLTYPE FailCall(ULONG call, HRESULT code) noexcept override {
-        record_->fail_at = call;
-        record_->fail_code = code;
-        return S_OK;
-    }
-
-protected:
-    void set_record(std::shared_ptr<ModuleInfoRecord> record) noexcept { record_ = std::move(record); }
-    ModuleInfoRecord& record() const noexcept { return *record_; }
-
-private:
-    std::shared_ptr<ModuleInfoRecord> record_;
-};
-
-class Collection final
-    : public win::ComObject<Collection,
-                            win::TypeInfoDispatch<IVELTCollection, HostLibraryTypeInfoOf<IVELTCollection>>,
-                            Recorded> {
-public:
-    explicit Collection(std::shared_ptr<ModuleInfoRecord> record) { set_record(std::move(record)); }
-
-    HRESULT STDMETHODCALLTYPE Add(VARIANT* item, VARIANT* key, VARIANT* before,
-                                  VARIANT* after) noexcept override {
-        if (item == nullptr) return E_POINTER;
-        try {
-            HRESULT hr = Step(record(), __uuidof(IVELTCollection),
-                              L"Add " + DescribeVariantWithType(*item) + L", " + Describe(key) + L", " +
-                                  Describe(before) + L", " + Describe(after));
-            if (FAILED(hr)) return hr;
-            Entry entry;
-            if (!Omitted(key)) {
-                hr = ToText(*key, entry.key);
-                if (FAILED(hr)) return hr;
-                if (Find(entry.key) != entries_.size()) {
-                    return win::SetErrorInfoFor(
-                        __uuidof(IVELTCollection), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 457),
-                        kSource, L"Dieser Schl\u00FCssel ist bereits einem Element dieser Auflistung zugeordnet.");
-                }
-            }
-            std::size_t position = entries_.size();
-            if (!Omitted(before) || !Omitted(after)) {
-                const bool is_before = !Omitted(before);
-                hr = Position(is_before ? *before : *after, position);
-                if (FAILED(hr)) return hr;
-                if (!is_before) ++position;
-            }
-            hr = VariantCopyInd(entry.item.get(), item);
-            if (FAILED(hr)) return hr;
-            entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(position), std::move(entry));
-            return S_OK;
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-    }
-
-    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) noexcept override {
-        if (count == nullptr) return E_POINTER;
-        const HRESULT hr = Step(record(), __uuidof(IVELTCollection), L"get Count");
-        if (FAILED(hr)) return hr;
-        *count = static_cast<LONG>(entries_.size());
-        return S_OK;
-    }
-
-    HRESULT STDMETHODCALLTYPE Item(VARIANT* index, VARIANT* item) noexcept override {
-        if (index == nullptr || item == nullptr) return E_POINTER;
-        VariantInit(item);
-        try {
-            HRESULT hr = Step(record(), __uuidof(IVELTCollection), L"Item " + DescribeVariant(*index));
-            if (FAILED(hr)) return hr;
-            std::size_t position = 0;
-            hr = Position(*index, position);
-            if (FAILED(hr)) return hr;
-            return VariantCopy(item, entries_[position].item.get());
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-    }
-
-private:
-    struct Entry {
-        win::Variant item;
-        std::wstring key;
-    };
-
-    static std::wstring Describe(const VARIANT* value) {
-        return value == nullptr ? L"<missing>" : DescribeVariantWithType(*value);
-    }
-
-    std::size_t Find(const std::wstring& key) const {
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (!entries_[i].key.empty() &&
-                CompareStringOrdinal(entries_[i].key.c_str(), -1, key.c_str(), -1, TRUE) == CSTR_EQUAL)
-                return i;
-        }
-        return entries_.size();
-    }
-
-    // An entry named by its 1-based position or its key.
-    HRESULT Position(const VARIANT& index, std::size_t& position) const {
-        const VARIANT* shown = &index;
-        if (V_VT(shown) == (VT_VARIANT | VT_BYREF)) shown = V_VARIANTREF(shown);
-        if (V_VT(shown) == VT_BSTR || V_VT(shown) == (VT_BSTR | VT_BYREF)) {
-            std::wstring key;
-            const HRESULT hr = ToText(*shown, key);
-            if (FAILED(hr)) return hr;
-            position = Find(key);
-        } else {
-            VARIANT number;
-            VariantInit(&number);
-            if (FAILED(VariantChangeType(&number, Source(*shown), 0, VT_I4))) return DISP_E_TYPEMISMATCH;
-            position = V_I4(&number) >= 1 ? static_cast<std::size_t>(V_I4(&number) - 1) : entries_.size();
-        }
-        if (position >= entries_.size()) {
-            return win::SetErrorInfoFor(__uuidof(IVELTCollection), DISP_E_BADINDEX, kSource,
-                                        L"Index au\u00DFerhalb des g\u00FCltigen Bereichs.");
-        }
-        return S_OK;
-    }
-
-    std::vector<Entry> entries_;
-};
-
 class ModuleInfo final
     : public win::ComObject<ModuleInfo,
                             win::TypeInfoDispatch<IVELTModuleInfo, HostLibraryTypeInfoOf<IVELTModuleInfo>>,
-                            Recorded> {
+                            Recorded, VouchesForErrorInfo<IVELTModuleInfo>> {
 public:
-    explicit ModuleInfo(std::shared_ptr<ModuleInfoRecord> record)
-        : capabilities_(win::Make<Collection>(record)) {
+    explicit ModuleInfo(std::shared_ptr<ModuleInfoRecord> record) : capabilities_(MakeCollection(record)) {
         set_record(std::move(record));
     }
     ~ModuleInfo() override { record().alive = false; }
@@ -309,12 +135,14 @@ private:
 
     HRESULT Record(const wchar_t* text) noexcept {
         try {
-            return Step(record(), __uuidof(IVELTModuleInfo), text);
+            return RecordCall(record(), __uuidof(IVELTModuleInfo), text);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
     }
-    HRESULT Record(std::wstring text) noexcept { return Step(record(), __uuidof(IVELTModuleInfo), std::move(text)); }
+    HRESULT Record(std::wstring text) noexcept {
+        return RecordCall(record(), __uuidof(IVELTModuleInfo), std::move(text));
+    }
 
     HRESULT PutText(const wchar_t* name, BSTR value, std::wstring& field) noexcept {
         try {
@@ -357,7 +185,7 @@ private:
     }
 
     ComPtr<IDispatch> tool_window_;
-    ComPtr<Collection> capabilities_;
+    ComPtr<IVELTCollection> capabilities_;
 };
 
 }  // namespace
@@ -370,11 +198,16 @@ HRESULT ModuleInfoFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ob
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    if (FAILED(fail_next_create_)) return std::exchange(fail_next_create_, S_OK);
+    if (FAILED(fail_next_create_)) {
+        const HRESULT code = std::exchange(fail_next_create_, S_OK);
+        if (!fail_create_with_error_info_) return code;
+        return win::SetErrorInfoFor(__uuidof(IVELTModuleInfo), code, kErrorSource, kRefusalDescription);
+    }
     try {
         auto record = std::make_shared<ModuleInfoRecord>();
         record->fail_at = fail_at_;
         record->fail_code = fail_code_;
+        record->fail_with_error_info = fail_with_error_info_;
         ComPtr<IVELTModuleInfo> info = MakeModuleInfo(record);
         created_.push_back(std::move(record));
         return info.CopyTo(iid, object);
@@ -398,26 +231,5 @@ ModuleInfoClassOverride::ModuleInfoClassOverride() : factory_(win::Make<ModuleIn
 }
 
 ModuleInfoClassOverride::~ModuleInfoClassOverride() { CoRevokeClassObject(cookie_); }
-
-std::vector<std::wstring> SplitCalls(BSTR calls) {
-    std::vector<std::wstring> lines;
-    const std::wstring_view all(calls ? calls : L"", SysStringLen(calls));
-    std::size_t start = 0;
-    while (start < all.size()) {
-        const std::size_t end = all.find(L'\n', start);
-        lines.emplace_back(all.substr(start, end - start));
-        if (end == std::wstring_view::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::vector<std::wstring> RecordedCalls(IUnknown* object) {
-    ComPtr<IStandinRecorder> recorder;
-    win::ThrowIfFailed(object->QueryInterface(IID_PPV_ARGS(&recorder)));
-    win::Bstr calls;
-    win::ThrowIfFailed(recorder->GetCalls(calls.put()));
-    return SplitCalls(calls.get());
-}
 
 }  // namespace zorvane::standin

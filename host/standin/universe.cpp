@@ -23,15 +23,9 @@ void Universe::WriteFromPlugin(int channel, int value, bool immediate) {
     if (!IsValue(value)) throw std::out_of_range("DMX value outside 0..255");
     writes_.push_back({channel, value, immediate});
     values_[index] = static_cast<std::uint8_t>(value);
-    written_[index] = true;
 }
 
-bool Universe::WrittenByPlugin(int channel) const { return written_[Index(channel)]; }
-
-void Universe::ClearPluginWrites() noexcept {
-    writes_.clear();
-    written_.fill(false);
-}
+void Universe::ClearPluginWrites() noexcept { writes_.clear(); }
 
 void Universe::StartDrift(std::uint32_t seed, int max_step) {
     if (max_step < 1 || max_step > kMaxValue) throw std::out_of_range("drift step outside 1..255");

@@ -1,5 +1,5 @@
 #pragma once
-// The stand-in host's 512 DMX channels: what a desk would hold, who wrote last, and
+// The stand-in host's 512 DMX channels: what a desk would hold, the plug-in's writes, and
 // an optional wander of the values so that a plug-in has something to correct.
 #include <array>
 #include <cstdint>
@@ -31,7 +31,6 @@ public:
     // A plug-in's SetChannel.
     void WriteFromPlugin(int channel, int value, bool immediate);
 
-    bool WrittenByPlugin(int channel) const;
     // The plug-in's writes in the order they came, since the last ClearPluginWrites.
     const std::vector<ChannelWrite>& PluginWrites() const noexcept { return writes_; }
     void ClearPluginWrites() noexcept;
@@ -40,14 +39,12 @@ public:
     // either way, staying in 0..255. The same seed gives the same walk.
     void StartDrift(std::uint32_t seed, int max_step);
     void StopDrift() noexcept { drifting_ = false; }
-    bool drifting() const noexcept { return drifting_; }
     void Wander();
 
 private:
     static std::size_t Index(int channel);
 
     std::array<std::uint8_t, kChannels> values_{};
-    std::array<bool, kChannels> written_{};
     std::vector<ChannelWrite> writes_;
     std::mt19937 random_;
     int max_step_ = 0;

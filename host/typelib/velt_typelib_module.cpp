@@ -22,8 +22,6 @@ namespace win = zorvane::win;
 
 namespace {
 
-HINSTANCE g_instance = nullptr;
-
 constexpr wchar_t kClassName[] = L"VELTModuleInfo";
 constexpr wchar_t kLibraryVersion[] = L"2.2";
 constexpr WORD kLibraryMajor = 2;
@@ -32,7 +30,7 @@ constexpr WORD kLibraryMinor = 2;
 std::wstring ClassKeyName() { return L"CLSID\\" + win::GuidText(CLSID_VELTModuleInfo); }
 
 std::wstring OwnPath() {
-    std::wstring path = zorvane::standin::ModulePath(g_instance);
+    std::wstring path = zorvane::standin::ModulePath(zorvane::standin::LibraryModule());
     if (path.empty()) win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()));
     return path;
 }
@@ -65,7 +63,6 @@ void Unregister() {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_instance = instance;
         DisableThreadLibraryCalls(instance);
         zorvane::standin::UseLibraryOfModule(instance);
     }

@@ -18,12 +18,6 @@ ULONG CountOf(IUnknown* object) {
     return object->Release();
 }
 
-std::wstring GuidText(REFGUID guid) {
-    wchar_t text[39];
-    StringFromGUID2(guid, text, 39);
-    return text;
-}
-
 template <class Function>
 static Function Export(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));

@@ -23,8 +23,6 @@ std::wstring ZorvaneDllPath();
 // The reference count as it stands (AddRef then Release).
 ULONG CountOf(IUnknown* object);
 
-std::wstring GuidText(REFGUID guid);
-
 // Zorvane.dll loaded by path (the same module as the one the component model loads)
 // and its four exports.
 class ZorvaneDll {

@@ -130,11 +130,11 @@ private:
 
 class ModuleFileTest : public testing::Test {
 protected:
-    // The resources of one type and identifier 1, in every language present.
-    std::vector<ResourceEntry> Resources(const std::wstring& type) const {
+    // The resources of one type and name, in every language present.
+    std::vector<ResourceEntry> Resources(const std::wstring& type, const std::wstring& name = L"#1") const {
         std::vector<ResourceEntry> matching;
         for (ResourceEntry& entry : file_.Resources()) {
-            if (entry.type == type && entry.name == L"#1") matching.push_back(std::move(entry));
+            if (entry.type == type && entry.name == name) matching.push_back(std::move(entry));
         }
         return matching;
     }
@@ -235,14 +235,7 @@ TEST_F(ModuleFileTest, CustomResourceHoldsTheDefaultInterfaceIdentifier) {
 
 // The windows' resources come with the component's own.
 TEST_F(ModuleFileTest, CarriesTheWindowsResources) {
-    const std::vector<ResourceEntry> pictures = [&] {
-        std::vector<ResourceEntry> found;
-        for (ResourceEntry& entry : file_.Resources()) {
-            if (entry.type == L"#10" && entry.name == L"#" + std::to_wstring(ZORVANE_IDR_ABOUT_PICTURE))
-                found.push_back(std::move(entry));
-        }
-        return found;
-    }();
+    const std::vector<ResourceEntry> pictures = Resources(L"#10", L"#" + std::to_wstring(ZORVANE_IDR_ABOUT_PICTURE));
     ASSERT_EQ(pictures.size(), 1u);
     ASSERT_GE(pictures[0].bytes.size(), 2u);
     EXPECT_EQ(pictures[0].bytes[0], 0xFF) << "a JPEG image";

@@ -2,8 +2,11 @@
 // name, PluginName on both interfaces, and Init's hold on the helper.
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "host/standin/plugin_helper.h"
+#include "host/standin/standin_host.h"
 #include "tests/wine/component/component_support.h"
-#include "tests/wine/component/host_doubles.h"
 
 namespace zorvane::test {
 namespace {
@@ -153,12 +156,14 @@ TEST(PlugInTest, LifecycleAnswersByName) {
     }
 }
 
-// Init keeps one counted reference to the latest helper and lets the one before go.
+// Init keeps one counted reference to the latest helper, lets the one before go, and
+// asks nothing of either.
 TEST(PlugInTest, InitHoldsOnlyTheLatestHelper) {
     const ComPtr<IVELTPlugin> plugin = CreatePlugIn<IVELTPlugin>();
     ASSERT_TRUE(plugin);
-    const ComPtr<HelperDouble> first = win::Make<HelperDouble>();
-    const ComPtr<HelperDouble> second = win::Make<HelperDouble>();
+    const auto host = std::make_shared<standin::StandinHost>();
+    const ComPtr<IVELTPluginHelper> first = standin::MakePluginHelper(host);
+    const ComPtr<IVELTPluginHelper> second = standin::MakePluginHelper(host);
     const win::Bstr title(L"Host");
     const win::Bstr file(L"Zorvane.dll");
 
@@ -191,13 +196,17 @@ TEST(PlugInTest, InitHoldsOnlyTheLatestHelper) {
     result = VARIANT_FALSE;
     ASSERT_EQ(plugin->Init(nullptr, nullptr, nullptr, &result), S_OK);
     EXPECT_EQ(result, VARIANT_TRUE);
+
+    EXPECT_EQ(host->calls_made(), 0u);
+    EXPECT_EQ(host->name_lookups(), 0u);
 }
 
 // Init by name, as a late-binding host passes the helper: by reference.
 TEST(PlugInTest, InitByNameTakesTheHelperByReference) {
     const ComPtr<IVELTPlugin> plugin = CreatePlugIn<IVELTPlugin>();
     ASSERT_TRUE(plugin);
-    const ComPtr<HelperDouble> helper = win::Make<HelperDouble>();
+    const auto host = std::make_shared<standin::StandinHost>();
+    const ComPtr<IVELTPluginHelper> helper = standin::MakePluginHelper(host);
     IDispatch* slot = helper.Get();
     std::vector<VARIANT> arguments(3);
     V_VT(&arguments[0]) = VT_BSTR;
@@ -216,6 +225,7 @@ TEST(PlugInTest, InitByNameTakesTheHelperByReference) {
     VARIANT_BOOL done = VARIANT_FALSE;
     ASSERT_EQ(plugin->Init(nullptr, nullptr, nullptr, &done), S_OK);
     EXPECT_EQ(CountOf(helper.Get()), 1u);
+    EXPECT_EQ(host->calls_made(), 0u);
 }
 
 }  // namespace

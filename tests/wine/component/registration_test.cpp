@@ -6,11 +6,13 @@
 #include <optional>
 
 #include "tests/wine/component/component_support.h"
+#include "win/registry.h"
 
 namespace zorvane::test {
 namespace {
 
-using RegistryKey = win::UniqueRegistryKey;
+using win::GuidText;
+using win::RegistryKey;
 
 inline constexpr wchar_t kPrivateRoot[] = L"Software\\ZorvaneRegistrationTest";
 
@@ -23,9 +25,6 @@ public:
         if (RegCreateKeyExW(HKEY_CURRENT_USER, kPrivateRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                             nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("no private key");
-        RegCloseKey(key);
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kPrivateRoot, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-            throw std::runtime_error("private key does not open");
         root_.reset(key);
         if (RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) != ERROR_SUCCESS)
             throw std::runtime_error("RegOverridePredefKey failed");
@@ -53,23 +52,24 @@ std::optional<std::wstring> ReadText(const std::wstring& path, const wchar_t* na
     return std::wstring(buffer);
 }
 
-bool KeyExists(const std::wstring& path) {
+// A key under the private root, opened for reading; empty when absent.
+RegistryKey OpenKey(const std::wstring& path) {
     HKEY key = nullptr;
     const std::wstring full = std::wstring(kPrivateRoot) + L"\\" + path;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
+    return RegistryKey(key);
 }
+
+bool KeyExists(const std::wstring& path) { return static_cast<bool>(OpenKey(path)); }
 
 // Counts subkeys of a key under the private root (0 when absent).
 DWORD SubkeyCount(const std::wstring& path) {
-    HKEY key = nullptr;
-    const std::wstring full = std::wstring(kPrivateRoot) + (path.empty() ? L"" : L"\\" + path);
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    const RegistryKey key = OpenKey(path);
     DWORD count = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr, nullptr);
-    RegCloseKey(key);
+    if (key) {
+        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr);
+    }
     return count;
 }
 

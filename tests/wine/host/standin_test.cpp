@@ -36,11 +36,8 @@ TEST(Universe, KeepsFaderValuesAndRecordsOnlyThePluginsWrites) {
     EXPECT_EQ(universe.Value(512), 255);
     EXPECT_EQ(universe.Value(3), 40);
     EXPECT_EQ(universe.PluginWrites(), (std::vector<ChannelWrite>{{3, 40, true}, {1, 20, false}}));
-    EXPECT_TRUE(universe.WrittenByPlugin(1));
-    EXPECT_FALSE(universe.WrittenByPlugin(512));
     universe.ClearPluginWrites();
     EXPECT_TRUE(universe.PluginWrites().empty());
-    EXPECT_FALSE(universe.WrittenByPlugin(3));
     EXPECT_EQ(universe.Value(3), 40);
 }
 

@@ -343,10 +343,19 @@ TEST(ModuleInformation, TheCollectionRecordsAddsWithTheirOmittedArguments) {
         EXPECT_EQ(item.type(), VT_I4);
         EXPECT_EQ(V_I4(item.get()), position == 1 ? 3 : 15);
     }
+    // Through the vtable, a null pointer is told apart from an argument left out.
+    Variant missing;
+    V_VT(missing.get()) = VT_ERROR;
+    V_ERROR(missing.get()) = DISP_E_PARAMNOTFOUND;
+    Variant item;
+    V_VT(item.get()) = VT_I4;
+    V_I4(item.get()) = 7;
+    ASSERT_EQ(typed->Add(item.get(), missing.get(), nullptr, missing.get()), S_OK);
+
     EXPECT_EQ(RecordedCalls(info.Get()),
               (std::vector<std::wstring>{L"get Capabilities", L"Add 3 [VT_I4], <missing>, <missing>, <missing>",
                                          L"Add 15 [VT_I4], <missing>, <missing>, <missing>", L"get Count",
-                                         L"Item 1", L"Item 2"}));
+                                         L"Item 1", L"Item 2", L"Add 7 [VT_I4], <missing>, <null pointer>, <missing>"}));
 }
 
 TEST(ModuleInformation, TheCollectionPlacesEntriesByKeyAndPosition) {
@@ -396,9 +405,19 @@ TEST(ModuleInformation, TheCollectionPlacesEntriesByKeyAndPosition) {
 TEST(ModuleInformation, AFailedCallIsRefusedWithGermanErrorInformation) {
     const ComPtr<IVELTModuleInfo> info = CreateModuleInfo();
     ASSERT_TRUE(info);
+    // The object vouches for the words it leaves, and so does its collection.
+    ComPtr<ISupportErrorInfo> vouches;
+    ASSERT_EQ(info.As(&vouches), S_OK);
+    EXPECT_EQ(vouches->InterfaceSupportsErrorInfo(IID_IVELTModuleInfo), S_OK);
+    EXPECT_EQ(vouches->InterfaceSupportsErrorInfo(IID_IVELTCollection), S_FALSE);
+    ComPtr<IVELTCollection> collection;
+    ASSERT_EQ(info->get_Capabilities(&collection), S_OK);
+    ASSERT_EQ(collection.As(&vouches), S_OK);
+    EXPECT_EQ(vouches->InterfaceSupportsErrorInfo(IID_IVELTCollection), S_OK);
+
     ComPtr<IStandinRecorder> recorder;
     ASSERT_EQ(info.As(&recorder), S_OK);
-    ASSERT_EQ(recorder->FailCall(2, E_ACCESSDENIED), S_OK);
+    ASSERT_EQ(recorder->FailCall(3, E_ACCESSDENIED), S_OK);
 
     EXPECT_EQ(info->put_ModuleAuthor(Bstr(L"Erste").get()), S_OK);
     VARIANT author;
@@ -413,7 +432,7 @@ TEST(ModuleInformation, AFailedCallIsRefusedWithGermanErrorInformation) {
     SysFreeString(excep.bstrSource);
     SysFreeString(excep.bstrHelpFile);
 
-    ASSERT_EQ(recorder->FailCall(3, E_ACCESSDENIED), S_OK);
+    ASSERT_EQ(recorder->FailCall(4, E_ACCESSDENIED), S_OK);
     EXPECT_EQ(info->put_ModuleAuthor(Bstr(L"Dritte").get()), E_ACCESSDENIED);
     ComPtr<IErrorInfo> error;
     ASSERT_EQ(GetErrorInfo(0, &error), S_OK);
@@ -430,13 +449,17 @@ TEST(ModuleInformation, ATestCanPutItsOwnClassObjectInPlaceOfTheRegisteredOne) {
     {
         ModuleInfoClassOverride override_class;
         auto& factory = override_class.factory();
-        factory.FailCallOfNewObjects(2, E_FAIL);
+        // Without words: the code alone, no error information.
+        factory.FailCallOfNewObjects(2, E_FAIL, false);
         {
             const ComPtr<IVELTModuleInfo> info = CreateModuleInfo();
             ASSERT_TRUE(info);
             ASSERT_EQ(factory.created().size(), 1u);
             EXPECT_EQ(info->put_ModuleName(Bstr(L"Zorvane").get()), S_OK);
+            SetErrorInfo(0, nullptr);
             EXPECT_EQ(info->put_ModuleType(2), E_FAIL);
+            ComPtr<IErrorInfo> none;
+            EXPECT_EQ(GetErrorInfo(0, &none), S_FALSE);
             EXPECT_EQ(factory.created()[0]->values.module_name, L"Zorvane");
             EXPECT_EQ(factory.created()[0]->values.module_type, 0);
             EXPECT_TRUE(factory.created()[0]->alive);
@@ -445,11 +468,18 @@ TEST(ModuleInformation, ATestCanPutItsOwnClassObjectInPlaceOfTheRegisteredOne) {
         EXPECT_EQ(factory.created()[0]->calls,
                   (std::vector<std::wstring>{L"put ModuleName \"Zorvane\"", L"put ModuleType 2 -> error 0x80004005"}));
 
-        factory.FailNextCreate(E_OUTOFMEMORY);
-        ComPtr<IVELTModuleInfo> refused;
-        EXPECT_EQ(CoCreateInstance(CLSID_VELTModuleInfo, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&refused)),
-                  E_OUTOFMEMORY);
-        EXPECT_FALSE(refused);
+        // A refused creation, with or without words.
+        for (const bool with_words : {false, true}) {
+            SCOPED_TRACE(with_words ? "with words" : "without words");
+            SetErrorInfo(0, nullptr);
+            factory.FailNextCreate(E_OUTOFMEMORY, with_words);
+            ComPtr<IVELTModuleInfo> refused;
+            EXPECT_EQ(CoCreateInstance(CLSID_VELTModuleInfo, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&refused)),
+                      E_OUTOFMEMORY);
+            EXPECT_FALSE(refused);
+            ComPtr<IErrorInfo> error;
+            EXPECT_EQ(GetErrorInfo(0, &error), with_words ? S_OK : S_FALSE);
+        }
         EXPECT_EQ(factory.created().size(), 1u);
     }
     // Revoked: the registered class answers again, with nothing failing.
