@@ -2,6 +2,7 @@
 
 #include "ui/win32/dialog_keyboard.h"
 #include "ui/win32/form_errors.h"
+#include "ui/win32/text_fit.h"
 #include "win/com_error.h"
 #include "win/scope_exit.h"
 #include "win/this_module.h"
@@ -26,8 +27,8 @@ Form::~Form() {
     HWND window = window_;
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     DetachDialogKeyboard(window);
-    Forget();
     DestroyWindow(window);
+    Forget();
 }
 
 void Form::Load() {
@@ -246,15 +247,17 @@ void Form::Refresh() {
 }
 
 void Form::CreateControls() {
-    font_ = CreateFormFont();
+    font_ = CreateFormFont(dpi_.y);
     for (const ChildControl& control : design_.controls) {
         CreateControl(window_, control, dpi_, font_.get());
     }
+    FitChildTexts(window_, dpi_.y, fitted_fonts_);
 }
 
 void Form::Forget() noexcept {
     window_ = nullptr;
     font_.reset();
+    fitted_fonts_.clear();
     focus_.Forget();
     ++generation_;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "ui/win32/form_support.h"
 #include "win/handles.h"
@@ -116,6 +117,8 @@ private:
     const FormDesign& design_;
     HWND window_ = nullptr;
     win::UniqueFont font_;
+    // Smaller fonts for the controls whose text would not fit in font_.
+    std::vector<win::UniqueFont> fitted_fonts_;
     Dpi dpi_;
     FocusMemory focus_;
     std::exception_ptr create_failure_;

@@ -55,17 +55,6 @@ HWND CreateControl(HWND parent, const ChildControl& control, const Dpi& dpi, HFO
     return window;
 }
 
-win::UniqueFont CreateFormFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        ThrowLastError();
-    }
-    win::UniqueFont font(CreateFontIndirectW(&metrics.lfMessageFont));
-    if (!font) ThrowLastError();
-    return font;
-}
-
 std::wstring WindowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     if (length <= 0) return {};

@@ -1,6 +1,6 @@
 #pragma once
 // What the forms are made with: twips at the screen's resolution, child controls from a
-// table, the forms' font, their window classes, focus memory and message boxes.
+// table, their window classes, focus memory and message boxes.
 #include <windows.h>
 
 #include <string>
@@ -43,9 +43,6 @@ struct ChildControl {
 
 // Creates the control and hands it the font; throws on failure.
 HWND CreateControl(HWND parent, const ChildControl& control, const Dpi& dpi, HFONT font);
-
-// The font every form's controls write with.
-win::UniqueFont CreateFormFont();
 
 std::wstring WindowText(HWND window);
 

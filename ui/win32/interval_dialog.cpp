@@ -1,7 +1,12 @@
 #include "ui/win32/interval_dialog.h"
 
+#include <optional>
+#include <vector>
+
+#include "ui/box_placement.h"
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/form_support.h"
+#include "ui/win32/text_fit.h"
 #include "win/com_error.h"
 #include "win/this_module.h"
 
@@ -13,13 +18,51 @@ constexpr wchar_t kPrompt[] = L"Bitte ein Interval f\u00FCr den Timer eingeben:"
 struct BoxState {
     std::wstring text;
     bool failed = false;
+    std::vector<win::UniqueFont> fonts;  // for texts that needed a smaller size
 };
+
+ScreenRect ToScreenRect(const RECT& rect) noexcept {
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+// Centred over the active window it belongs to, or over the screen, and wholly on it.
+void PlaceOnScreen(HWND box) noexcept {
+    RECT own{};
+    GetWindowRect(box, &own);
+    std::optional<ScreenRect> over;
+    HWND owner = GetWindow(box, GW_OWNER);
+    RECT owner_rect{};
+    if (owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner) && GetWindowRect(owner, &owner_rect)) {
+        over = ToScreenRect(owner_rect);
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    HMONITOR nearest = over ? MonitorFromRect(&owner_rect, MONITOR_DEFAULTTOPRIMARY)
+                            : MonitorFromWindow(box, MONITOR_DEFAULTTOPRIMARY);
+    if (!GetMonitorInfoW(nearest, &monitor)) return;
+    const ScreenPoint at = PlaceBox(own.right - own.left, own.bottom - own.top, over,
+                                    ToScreenRect(monitor.rcWork));
+    SetWindowPos(box, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int DpiOf(HWND window) noexcept {
+    HDC dc = GetDC(window);
+    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc != nullptr) ReleaseDC(window, dc);
+    return dpi > 0 ? dpi : 96;
+}
 
 INT_PTR CALLBACK IntervalBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrW(box, DWLP_USER, lparam);
         SendDlgItemMessageW(box, kIntervalEditId, EM_SETLIMITTEXT, 0, 0);
+        try {
+            FitChildTexts(box, DpiOf(box), reinterpret_cast<BoxState*>(lparam)->fonts);
+        } catch (...) {
+            // The texts keep the dialog's own font.
+        }
+        PlaceOnScreen(box);
         return TRUE;  // the focus goes to the edit, the first tab stop
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
@@ -44,10 +87,9 @@ INT_PTR CALLBACK IntervalBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM l
 
 std::wstring RunIntervalInputBox(HWND owner) {
     using Item = DialogTemplate::ItemClass;
-    // No DS_CENTER and x = y = 0: the box opens at the owner's top left corner (the
-    // screen's without an owner), where the dialog manager puts an uncentred box.
+    // Placed when it opens (PlaceOnScreen), in the forms' font.
     DialogTemplate box(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 218, 84,
-                       kIntervalDialogTitle, L"MS Shell Dlg", 8);
+                       kIntervalDialogTitle, kFormFontFace, kFormFontPoints);
     box.AddItem(Item::Static, SS_LEFT | SS_NOPREFIX, 7, 7, 148, 44, 0xFFFF, kPrompt);
     box.AddItem(Item::Edit, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 64, 204, 13,
                 kIntervalEditId, L"");
