@@ -9,6 +9,13 @@ if(WIN32)
   # Programs and DLLs for a plain Windows: no MinGW runtime DLLs beside them.
   target_link_options(zorvane_win32_defaults INTERFACE
     -static -static-libgcc -static-libstdc++)
+  if(ZORVANE_DLL_ONLY)
+    # The shipped DLL's tree: each function and datum in a section of its own, so that the
+    # linker keeps only what is reached; the release carries no symbols.
+    target_compile_options(zorvane_win32_defaults INTERFACE -ffunction-sections -fdata-sections)
+    target_link_options(zorvane_win32_defaults INTERFACE
+      -Wl,--gc-sections $<$<CONFIG:Release,MinSizeRel>:-s>)
+  endif()
 endif()
 
 # zorvane_defaults(target): our standard flags on one of our own targets.

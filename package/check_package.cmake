@@ -50,6 +50,15 @@ foreach(note IN ITEMS LIESMICH.txt README.txt)
   endforeach()
 endforeach()
 
+# The DLL as small as the static runtime allows: unused sections dropped, no symbols.
+set(size_limit 524288)
+file(SIZE ${DLL} dll_size)
+math(EXPR dll_kib "(${dll_size} + 1023) / 1024")
+message(STATUS "Zorvane.dll: ${dll_size} bytes (${dll_kib} KiB, at most 512 KiB)")
+if(dll_size GREATER size_limit)
+  string(APPEND problems "  Zorvane.dll has ${dll_size} bytes, more than ${size_limit}\n")
+endif()
+
 if(NOT problems STREQUAL "")
   message(FATAL_ERROR "${ZIP}:\n${problems}")
 endif()

@@ -43,6 +43,28 @@ long WineGdiObjects() {
     return live;
 }
 
+// TlsAlloc takes the first clear bit of the PEB's TlsBitmap (64 slots), then of its
+// TlsExpansionBitmap (1024), both RTL_BITMAP; PEB offsets 0x40 and 0x150 on 32 bits, in
+// Windows and in Wine alike.
+struct TlsBitmap {
+    ULONG size;
+    const ULONG* bits;
+};
+
+long TlsSlotsInUse() {
+    PROCESS_BASIC_INFORMATION basic{};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return -1;
+    const auto* peb = reinterpret_cast<const std::uint8_t*>(basic.PebBaseAddress);
+    long used = 0;
+    for (const std::size_t offset : {0x40u, 0x150u}) {
+        const auto* bitmap = *reinterpret_cast<const TlsBitmap* const*>(peb + offset);
+        if (bitmap == nullptr) continue;
+        for (ULONG i = 0; i < bitmap->size; ++i) used += (bitmap->bits[i / 32] >> (i % 32)) & 1;
+    }
+    return used;
+}
+
 // Handles are handed out lowest free first: a long run of invalid values ends the table.
 template <class Visit>
 void ScanHandleTable(Visit visit) {
@@ -131,6 +153,7 @@ ResourceUsage SampleResources() {
     } else {
         usage.private_bytes = CommittedPrivateBytes();
     }
+    usage.tls_slots = TlsSlotsInUse();
     return usage;
 }
 
@@ -154,13 +177,14 @@ std::wstring ResourceSources() {
                                               reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) &&
                          memory.PrivateUsage != 0;
     text += counted ? L"; private: PrivateUsage" : L"; private: committed private pages (PrivateUsage answers 0)";
-    return text;
+    return text + L"; TLS: the PEB's TLS bitmaps";
 }
 
 std::string Describe(const ResourceUsage& usage) {
-    char text[128];
-    std::snprintf(text, sizeof text, "handles %ld, GDI %ld, USER %ld, private %.2f MiB", usage.kernel_handles,
-                  usage.gdi_objects, usage.user_objects, static_cast<double>(usage.private_bytes) / (1024.0 * 1024.0));
+    char text[160];
+    std::snprintf(text, sizeof text, "handles %ld, GDI %ld, USER %ld, private %.2f MiB, TLS %ld", usage.kernel_handles,
+                  usage.gdi_objects, usage.user_objects, static_cast<double>(usage.private_bytes) / (1024.0 * 1024.0),
+                  usage.tls_slots);
     return text;
 }
 

@@ -13,6 +13,7 @@ struct ResourceUsage {
     long gdi_objects = 0;     // GetGuiResources, or live entries of Wine's GDI handle table
     long user_objects = 0;    // GetGuiResources, or the process's windows, children included
     std::size_t private_bytes = 0;  // PrivateUsage, or committed private pages (VirtualQuery)
+    long tls_slots = 0;  // TLS indexes in use (the PEB's bitmaps); a process has 1088
 };
 
 ResourceUsage SampleResources();
@@ -24,7 +25,7 @@ std::map<std::wstring, long> HandlesByType();
 // How each figure was taken, for the test's report.
 std::wstring ResourceSources();
 
-// "handles 31, GDI 24, USER 15, private 6.1 MiB"
+// "handles 31, GDI 24, USER 15, private 6.1 MiB, TLS 5"
 std::string Describe(const ResourceUsage& usage);
 
 }  // namespace zorvane::reliability

@@ -1,6 +1,7 @@
-// A DLL built as Zorvane.dll is (same compiler, flags, static runtime) that does what
-// every C++ DLL of ours does at least once: throw and catch an exception. Freeing and
-// loading it again shows what the runtime itself leaves behind per load.
+// A DLL built as Zorvane.dll is (in the DLL's own tree: same compiler and thread model,
+// flags, static runtime and module entry) that does what every C++ DLL of ours does at
+// least once: throw and catch an exception. Freeing and loading it again shows what the
+// toolchain itself leaves behind per load.
 #include <windows.h>
 
 #include <stdexcept>
