@@ -15,7 +15,7 @@ TEST_F(GermanLocaleTest, TheUserLocaleIsGerman) {
 
 TEST_F(GermanLocaleTest, ADecimalCommaIsAcceptedKeptAsTypedAndRounded) {
     ShowEditor();
-    Editor().SetTimerInterval(5);
+    SetInterval(L"5");
     const struct {
         const wchar_t* channel;
         int channel_read;  // to even on an exact half
