@@ -116,10 +116,12 @@ protected:
         boxes_.Clear();
     }
 
-    // Waits for the host to see a write (true) or for the time to pass without one.
-    bool WriteWithin(DWORD milliseconds) {
+    // How long a test waits for what must come; only a fault makes it wait that long.
+    static constexpr DWORD kPatienceMs = 5000;
+    // Waits for the host to see a write; false when none came.
+    bool WriteComes() {
         host_->universe.ClearPluginWrites();
-        return PumpUntil([this] { return !Writes().empty(); }, milliseconds);
+        return PumpUntil([this] { return !Writes().empty(); }, kPatienceMs);
     }
     const std::vector<standin::ChannelWrite>& Writes() const { return host_->universe.PluginWrites(); }
     void SetChannel(int channel, int value) { host_->universe.SetFromFader(channel, value); }
