@@ -60,8 +60,9 @@ constexpr double kLargeTickLimitUs = 1000;  // 32767 in-band rules: one tick
 constexpr double kTextLengthLimit = 1.25;   // long texts / short texts, tick over floor
 // Memory in use may grow by 16 pages over 100 000 ticks without a leak: Wine reports
 // resident pages (PagefileUsage is the resident anonymous memory, WorkingSetSize all
-// resident memory), and the message pumping between ticks may touch a page of the stack
-// or of Wine's own buffers for the first time. A leak of 1 byte per tick would be 100 KB.
+// resident memory), private bytes are committed pages, and the message pumping between
+// ticks may touch or commit a page of the stack or of Wine's own buffers for the first
+// time. A leak of 1 byte per tick would be 100 KB.
 // The plug-in's own allocations are counted exactly besides.
 constexpr long long kMemorySlackBytes = 64 * 1024;
 
@@ -327,9 +328,8 @@ void Bench::MeasureCheapness(const Rules& rules) {
     SetLevel(kInBandLevel);
 }
 
-// A figure the system reports: its growth against the slack. A figure that is 0 before
-// and after is one the system does not report (Wine: PrivateUsage, GetGuiResources);
-// it is shown, not judged.
+// A figure's growth against the slack. A figure that is 0 before and after is one
+// neither the system nor the sampler counts here; it is shown, not judged.
 void ReportGrowth(const char* what, long long before, long long after, const char* unit, long long slack) {
     std::printf("  %-16s %14lld -> %14lld %s\n", what, before, after, unit);
     if (before <= 0 && after <= 0) {
