@@ -4,6 +4,7 @@
 // their column headings, the buttons and the check box by their captions.
 #include <windows.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
