@@ -16,9 +16,6 @@ if [ $# -eq 0 ] && { [ -n "$xvfb_pid" ] || [ -n "${CI:-}" ]; }; then
   mkdir -p "$shots"
   status=0
   "$root/scripts/wine-run" "$wineprefix" "$host_exe" --scenario --screenshots "Z:$shots" || status=$?
-  for bmp in "$shots"/*.bmp; do
-    if [ -e "$bmp" ]; then convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; fi
-  done
   if [ -e "$shots/standin_host.png" ] && [ -e "$shots/rule_editor.png" ]; then
     convert "$shots/standin_host.png" \( "$shots/rule_editor.png" -background white -gravity West -splice 10x0 \) \
       -background white -gravity North +append +repage "$shots/main_job.png" || true

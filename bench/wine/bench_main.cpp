@@ -2,7 +2,6 @@
 // under Wine, against the floor of the host calls that tick has to make; what the tick
 // asks of the system besides; and whether 100 000 ticks leave anything behind.
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,8 +15,15 @@
 
 #include "bench/wine/host_floor.h"
 #include "bench/wine/import_hooks.h"
-#include "bench/wine/plugin_driver.h"
 #include "common/host_error.h"
+#include "host/standin/plugin_helper.h"
+#include "host/standin/standin_host.h"
+#include "tests/support/hosted_plugin.h"
+#include "tests/support/input.h"
+#include "tests/support/pump.h"
+#include "tests/support/resource_usage.h"
+#include "tests/support/rule_editor.h"
+#include "tests/support/ticks.h"
 
 namespace {
 
@@ -39,6 +45,8 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 namespace zorvane::bench {
 namespace {
 
+using namespace test;
+
 constexpr int kSmallRuleCount = 512;
 constexpr int kLargeRuleCount = 32767;
 // Every channel starts a tick at one level: inside every band of the in-band rules and
@@ -52,8 +60,9 @@ constexpr double kLargeTickLimitUs = 1000;  // 32767 in-band rules: one tick
 constexpr double kTextLengthLimit = 1.25;   // long texts / short texts, tick over floor
 // Memory in use may grow by 16 pages over 100 000 ticks without a leak: Wine reports
 // resident pages (PagefileUsage is the resident anonymous memory, WorkingSetSize all
-// resident memory), and the message pumping between ticks may touch a page of the stack
-// or of Wine's own buffers for the first time. A leak of 1 byte per tick would be 100 KB.
+// resident memory), private bytes are committed pages, and the message pumping between
+// ticks may touch or commit a page of the stack or of Wine's own buffers for the first
+// time. A leak of 1 byte per tick would be 100 KB.
 // The plug-in's own allocations are counted exactly besides.
 constexpr long long kMemorySlackBytes = 64 * 1024;
 
@@ -129,10 +138,18 @@ std::shared_ptr<standin::StandinHost> QuietHost() {
 
 class Bench {
 public:
-    Bench() : host_(QuietHost()), plugin_(host_), controls_(FindControls(plugin_.window())) {
-        StopTimer(controls_);
+    Bench()
+        : host_(QuietHost()),
+          helper_(standin::MakePluginHelper(host_)),
+          plugin_(OpenedPlugIn::Open(helper_.Get())),
+          editor_(plugin_.window) {
+        // Only the ticks the benchmark sends run.
+        if (!editor_.ClickCheckUntil(BST_UNCHECKED)) throw std::runtime_error("\"Plugin aktiviert\" stays ticked");
         SetLevel(kInBandLevel);
     }
+    ~Bench() { plugin_.Close(); }
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
 
     void Run();
 
@@ -141,7 +158,7 @@ private:
         for (int channel = 1; channel <= 512; ++channel) host_->universe.SetFromFader(channel, level);
         host_->universe.ClearPluginWrites();
     }
-    int Rows() const { return static_cast<int>(SendMessageW(controls_.channel_list, LB_GETCOUNT, 0, 0)); }
+    int Rows() const { return static_cast<int>(editor_.RowCount()); }
 
     // Adds the rules through the window; returns microseconds per add.
     double AddRules(const Rules& rules, Typing typing, bool long_texts);
@@ -161,8 +178,9 @@ private:
     void MeasureMemory(const Rules& rules);
 
     std::shared_ptr<standin::StandinHost> host_;
-    LoadedPlugin plugin_;
-    RuleEditorControls controls_;
+    ComPtr<IVELTPluginHelper> helper_;
+    OpenedPlugIn plugin_;
+    RuleEditor editor_;
     Clock clock_;
 };
 
@@ -176,12 +194,12 @@ double Bench::AddRules(const Rules& rules, Typing typing, bool long_texts) {
     const int first = Rows();
     const long long start = clock_.Now();
     for (const FloorRule& rule : rules.floor) {
-        AddRule(controls_, RuleText(rule.channel, long_texts), RuleText(rule.minimum, long_texts),
-                RuleText(rule.maximum, long_texts), typing);
-        if (Rows() % 256 == 0) PumpPending();
+        editor_.Add(RuleText(rule.channel, long_texts), RuleText(rule.minimum, long_texts),
+                    RuleText(rule.maximum, long_texts), typing);
+        if (Rows() % 256 == 0) DispatchPending();
     }
     const double elapsed = clock_.Microseconds(clock_.Now() - start);
-    PumpPending();
+    DispatchPending();
     if (Rows() != first + rules.count()) {
         throw std::runtime_error("the rule editor refused a rule (" + std::to_string(Rows()) + " rows)");
     }
@@ -190,11 +208,9 @@ double Bench::AddRules(const Rules& rules, Typing typing, bool long_texts) {
 
 void Bench::DeleteAllRules() {
     // The form selects the first row after every delete; with no rows nothing is selected.
-    SendMessageW(controls_.channel_list, LB_SETCURSEL, 0, 0);
-    SendMessageW(controls_.window, WM_COMMAND, MAKEWPARAM(ui::kList1, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(controls_.channel_list));
-    for (int rows = Rows(); rows > 0; --rows) Click(controls_.delete_button);
-    PumpPending();
+    SelectByNotification(editor_.channel_list, 0);
+    for (int rows = Rows(); rows > 0; --rows) Click(editor_.delete_button);
+    DispatchPending();
     if (Rows() != 0) throw std::runtime_error("rules left after deleting them all");
 }
 
@@ -206,13 +222,13 @@ Bench::Timing Bench::Measure(const Rules& rules, int level, int rounds, int warm
     const bool writes = level == kOutOfBandLevel;
     // A read per rule, and per write four calls more.
     const unsigned calls_per_tick = static_cast<unsigned>(rules.count()) * (writes ? 5u : 1u);
-    IDispatch* helper = plugin_.helper();
+    IDispatch* helper = helper_.Get();
 
     const auto tick = [&] {
         SetLevel(level);
         const unsigned calls = host_->calls_made();
         const long long start = clock_.Now();
-        Tick(controls_.window);
+        SendTick(plugin_.window);
         const long long stop = clock_.Now();
         if (host_->calls_made() - calls != calls_per_tick) ExplainMissedCalls(host_->calls_made() - calls, level);
         return clock_.Microseconds(stop - start);
@@ -242,7 +258,7 @@ Bench::Timing Bench::Measure(const Rules& rules, int level, int rounds, int warm
             ticks.push_back(tick_us);
             floors.push_back(floor_us);
         }
-        if (round % 64 == 0) PumpPending();
+        if (round % 64 == 0) DispatchPending();
     }
     return {Median(ticks), Median(floors)};
 }
@@ -252,7 +268,7 @@ void Bench::ExplainMissedCalls(unsigned calls, int level) {
     host_->trace.enabled = true;
     host_->trace.Clear();
     SetLevel(level);
-    Tick(controls_.window);
+    SendTick(plugin_.window);
     host_->trace.enabled = false;
     const std::vector<std::wstring> texts = host_->trace.Texts();
     for (std::size_t i = 0; i < texts.size() && i < 12; ++i) std::fprintf(stderr, "  %ls\n", texts[i].c_str());
@@ -282,13 +298,13 @@ void Bench::MeasureCheapness(const Rules& rules) {
     for (const int level : {kInBandLevel, kOutOfBandLevel}) {
         const bool writes = level == kOutOfBandLevel;
         SetLevel(level);
-        Tick(controls_.window);  // anything a first tick looks up once is looked up
+        SendTick(plugin_.window);  // anything a first tick looks up once is looked up
         const ImportCounts before = ImportHooks::Counts();
         g_host_allocations = 0;
         for (int i = 0; i < kTicks; ++i) {
             SetLevel(level);
             g_counting_host_allocations = true;
-            Tick(controls_.window);
+            SendTick(plugin_.window);
             g_counting_host_allocations = false;
         }
         const ImportCounts used = ImportHooks::Counts() - before;
@@ -312,70 +328,8 @@ void Bench::MeasureCheapness(const Rules& rules) {
     SetLevel(kInBandLevel);
 }
 
-// The process's handles as the system lists them: Wine answers GetProcessHandleCount
-// with 0, but lists every handle of a process in SystemHandleInformation.
-long long HandleCount() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) return count;
-    using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<Query>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (query == nullptr) return -1;
-    struct HandleEntry {
-        ULONG process_id;
-        BYTE object_type;
-        BYTE flags;
-        USHORT handle;
-        void* object;
-        ACCESS_MASK access;
-    };
-    constexpr ULONG kSystemHandleInformation = 16;
-    std::vector<ULONG> buffer(1 << 18);
-    ULONG needed = 0;
-    LONG status = 0;
-    while ((status = query(kSystemHandleInformation, buffer.data(),
-                           static_cast<ULONG>(buffer.size() * sizeof(ULONG)), &needed)) ==
-           static_cast<LONG>(0xC0000004)) {  // STATUS_INFO_LENGTH_MISMATCH
-        buffer.resize(buffer.size() * 2);
-    }
-    if (status != 0) return -1;
-    const ULONG entries = buffer[0];
-    const auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + 1);
-    long long mine = 0;
-    for (ULONG i = 0; i < entries; ++i) {
-        if (entry[i].process_id == GetCurrentProcessId()) ++mine;
-    }
-    return mine;
-}
-
-struct MemorySnapshot {
-    long long private_bytes = 0;
-    long long pagefile_bytes = 0;
-    long long working_set = 0;
-    long long handles = 0;
-    long long gdi_objects = 0;
-    long long user_objects = 0;
-};
-
-MemorySnapshot TakeSnapshot() {
-    MemorySnapshot snapshot;
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters)) {
-        snapshot.private_bytes = static_cast<long long>(counters.PrivateUsage);
-        snapshot.pagefile_bytes = static_cast<long long>(counters.PagefileUsage);
-        snapshot.working_set = static_cast<long long>(counters.WorkingSetSize);
-    }
-    snapshot.handles = HandleCount();
-    snapshot.gdi_objects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    snapshot.user_objects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    return snapshot;
-}
-
-// A figure the system reports: its growth against the slack. A figure that is 0 before
-// and after is one the system does not report (Wine: PrivateUsage, GetGuiResources);
-// it is shown, not judged.
+// A figure's growth against the slack. A figure that is 0 before and after is one
+// neither the system nor the sampler counts here; it is shown, not judged.
 void ReportGrowth(const char* what, long long before, long long after, const char* unit, long long slack) {
     std::printf("  %-16s %14lld -> %14lld %s\n", what, before, after, unit);
     if (before <= 0 && after <= 0) {
@@ -394,17 +348,17 @@ void Bench::MeasureMemory(const Rules& rules) {
     SetLevel(kInBandLevel);
     const auto run = [&](int ticks) {
         for (int i = 0; i < ticks; ++i) {
-            Tick(controls_.window);
-            if (i % 1000 == 0) PumpPending();  // as the host's message loop would
+            SendTick(plugin_.window);
+            if (i % 1000 == 0) DispatchPending();  // as the host's message loop would
         }
-        PumpPending();
+        DispatchPending();
     };
     run(kWarmUp);
-    const MemorySnapshot before = TakeSnapshot();
+    const ResourceUsage before = SampleResources();
     const ImportCounts counted = ImportHooks::Counts();
     const unsigned calls = host_->calls_made();
     run(kTicks);
-    const MemorySnapshot after = TakeSnapshot();
+    const ResourceUsage after = SampleResources();
     const ImportCounts used = ImportHooks::Counts() - counted;
     if (host_->calls_made() - calls != static_cast<unsigned>(kTicks) * static_cast<unsigned>(rules.count())) {
         throw std::runtime_error("not every tick of the memory run made all of its host calls");
@@ -412,12 +366,15 @@ void Bench::MeasureMemory(const Rules& rules) {
 
     std::printf("\nbefore and after %d ticks over %d rules in band (after %d ticks of warm-up):\n", kTicks,
                 rules.count(), kWarmUp);
-    ReportGrowth("PrivateUsage", before.private_bytes, after.private_bytes, "B", kMemorySlackBytes);
-    ReportGrowth("PagefileUsage", before.pagefile_bytes, after.pagefile_bytes, "B", kMemorySlackBytes);
-    ReportGrowth("WorkingSetSize", before.working_set, after.working_set, "B", kMemorySlackBytes);
-    ReportGrowth("handles", before.handles, after.handles, "", 0);
+    const auto bytes = [](std::size_t value) { return static_cast<long long>(value); };
+    ReportGrowth("private bytes", bytes(before.private_bytes), bytes(after.private_bytes), "B", kMemorySlackBytes);
+    ReportGrowth("PagefileUsage", bytes(before.pagefile_bytes), bytes(after.pagefile_bytes), "B", kMemorySlackBytes);
+    ReportGrowth("WorkingSetSize", bytes(before.working_set_bytes), bytes(after.working_set_bytes), "B",
+                 kMemorySlackBytes);
+    ReportGrowth("handles", before.kernel_handles, after.kernel_handles, "", 0);
     ReportGrowth("GDI objects", before.gdi_objects, after.gdi_objects, "", 0);
     ReportGrowth("USER objects", before.user_objects, after.user_objects, "", 0);
+    std::printf("  (%ls)\n", ResourceSources().c_str());
     Report("plug-in allocations over 100 000 ticks", static_cast<double>(used.Of(ImportKind::Allocation)), "", "<=",
            0);
     Report("plug-in objects made over 100 000 ticks", static_cast<double>(used.Of(ImportKind::Object)),
@@ -455,7 +412,7 @@ void Bench::Run() {
     const Rules large = InBandRules(kLargeRuleCount);
     const double hidden_us = AddRules(large, Typing::SetText, false);
     plugin_.Show();
-    PumpPending();
+    DispatchPending();
     const Timing large_in_band = Measure(large, kInBandLevel, 300, 30);
 
     plugin_.Hide();
@@ -463,7 +420,7 @@ void Bench::Run() {
     const Rules large_writing = OutOfBandRules(kLargeRuleCount);
     AddRules(large_writing, Typing::SetText, false);
     plugin_.Show();
-    PumpPending();
+    DispatchPending();
     const Timing large_out_of_band = Measure(large_writing, kOutOfBandLevel, 40, 4);
     std::printf("\n32767 rules: median tick and floor, microseconds\n");
     std::printf("  in band      tick %9.1f  floor %9.1f\n", large_in_band.tick_us, large_in_band.floor_us);

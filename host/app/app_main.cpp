@@ -4,8 +4,8 @@
 #include <ole2.h>
 
 #include "host/app/command_line.h"
+#include "host/app/elapsed_time.h"
 #include "host/app/host_window.h"
-#include "host/app/message_pump.h"
 #include "host/app/program_output.h"
 #include "host/app/scenario.h"
 #include "win/com_error.h"

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <stdexcept>
 
-#include "host/app/message_pump.h"
+#include "host/app/elapsed_time.h"
 #include "win/com_error.h"
 
 namespace zorvane::host_app {

@@ -2,15 +2,23 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 #include <vector>
 
-#include "host/app/message_pump.h"
-#include "host/app/rule_editor_automation.h"
-#include "host/app/window_capture.h"
+#include "host/app/elapsed_time.h"
+#include "tests/support/box_watcher.h"
+#include "tests/support/input.h"
+#include "tests/support/pump.h"
+#include "tests/support/rule_editor.h"
+#include "tests/support/screen_capture.h"
 #include "win/com_error.h"
 
 namespace zorvane::host_app {
 namespace {
+
+using test::CheckState;
+using test::Click;
+using test::PumpUntil;
 
 constexpr DWORD kFirstWritesTimeoutMs = 5000;
 constexpr DWORD kTickTimeoutMs = 3000;
@@ -56,6 +64,7 @@ private:
     void SetFader(int channel, int value);
     void AddRule(const ScenarioRule& rule);
     void ClickUntil(LRESULT wanted);
+    const test::RuleEditor& Editor() const { return *editor_; }
     void FirstTicks();
     void ChangeInterval();
     void ClampingOffAndOn();
@@ -66,15 +75,15 @@ private:
     HostWindow& host_;
     CallLog& log_;
     ProgramOutput& output_;
-    RuleEditorControls editor_;
+    std::optional<test::RuleEditor> editor_;
     std::vector<std::wstring> failures_;
     std::vector<std::wstring> screenshots_;
 };
 
 void Scenario::SetFader(int channel, int value) {
     // Through the host's own fader controls, as a person would.
-    SetWindowTextW(host_.control(kChannelEdit), std::to_wstring(channel).c_str());
-    SetWindowTextW(host_.control(kValueEdit), std::to_wstring(value).c_str());
+    test::SetText(host_.control(kChannelEdit), std::to_wstring(channel));
+    test::SetText(host_.control(kValueEdit), std::to_wstring(value));
     Click(host_.control(kSetValueButton));
     Expect(host_.host().universe.Value(channel) == value,
            L"fader " + std::to_wstring(channel) + L" at " + std::to_wstring(value));
@@ -86,26 +95,19 @@ void Scenario::AddRule(const ScenarioRule& rule) {
     const std::wstring maximum = std::to_wstring(rule.maximum);
     Note(L"> rule editor: Kanal " + channel + L", Minimalwert " + minimum + L", Maximalwert " + maximum +
          L", click \"Werte hinzuf\u00FCgen\"");
-    const std::size_t rows = ListItems(editor_.channel_list).size();
-    TypeInto(editor_.channel_edit, channel);
-    TypeInto(editor_.minimum_edit, minimum);
-    TypeInto(editor_.maximum_edit, maximum);
-    Click(editor_.add_button);
-    const auto channels = ListItems(editor_.channel_list);
-    const auto minima = ListItems(editor_.minimum_list);
-    const auto maxima = ListItems(editor_.maximum_list);
-    const bool listed = channels.size() == rows + 1 && minima.size() == rows + 1 && maxima.size() == rows + 1 &&
-                        channels.back() == channel && minima.back() == minimum && maxima.back() == maximum;
+    const std::size_t rows = Editor().RowCount();
+    Editor().Add(channel, minimum, maximum);
+    const auto table = Editor().Table();
+    const bool listed = table[0].size() == rows + 1 && table[1].size() == rows + 1 && table[2].size() == rows + 1 &&
+                        table[0].back() == channel && table[1].back() == minimum && table[2].back() == maximum;
     Expect(listed, L"rule " + channel + L" " + minimum + L".." + maximum + L" listed in the rule editor");
 }
 
 void Scenario::ClickUntil(LRESULT wanted) {
     // An auto three-state box: a person clicks until it shows what they want.
-    for (int click = 0; click < 3 && CheckState(editor_.enabled_check) != wanted; ++click) {
-        Click(editor_.enabled_check);
-        Note(L"> click \"Plugin aktiviert\" -> " + CheckText(CheckState(editor_.enabled_check)));
-    }
-    Expect(CheckState(editor_.enabled_check) == wanted, L"\"Plugin aktiviert\" " + CheckText(wanted));
+    const bool reached = Editor().ClickCheckUntil(
+        wanted, [this](LRESULT state) { Note(L"> click \"Plugin aktiviert\" -> " + CheckText(state)); });
+    Expect(reached, L"\"Plugin aktiviert\" " + CheckText(wanted));
 }
 
 void Scenario::FirstTicks() {
@@ -134,22 +136,35 @@ void Scenario::FirstTicks() {
 }
 
 void Scenario::ChangeInterval() {
-    BoxAnswerer answerer;
-    answerer.Expect(kIntervalBoxCaption, kTypedInterval);
-    answerer.OnBox([this](const BoxAnswerer::Box& box) {
-        Note(L"> box \"" + box.caption + L"\": \"" + box.text + L"\"" +
-             (box.answered ? std::wstring(L", typed ") + kTypedInterval + L", OK" : L", closed"));
-    });
-    bool result = false;
-    Expect(host_.Configure(&result), L"Configure succeeds");
-    Expect(result, L"Configure -> true");
-    const auto& boxes = answerer.boxes();
-    Expect(std::any_of(boxes.begin(), boxes.end(), [](const BoxAnswerer::Box& box) { return box.answered; }),
-           std::wstring(L"input box \"") + kIntervalBoxCaption + L"\" answered");
-    Expect(WaitForTicks(4, kTickTimeoutMs), L"four ticks after Configure");
-    const double gap = log_.last_tick_gap();
+    // The ticks so far came 1000 ms apart; the gap they left is the measure for the new one.
+    const double gap_before = log_.last_tick_gap();
+    bool answered = false;
+    {
+        test::BoxWatcher boxes;
+        boxes.OnBox([&](const test::SeenBox& box) {
+            const bool ours = !answered && box.title == kIntervalBoxCaption;
+            if (ours) {
+                answered = true;
+                boxes.Then(test::TypeAndClick(kTypedInterval, IDOK));
+            }
+            Note(L"> box \"" + box.title + L"\": \"" + box.text + L"\"" +
+                 (ours ? std::wstring(L", typed ") + kTypedInterval + L", OK" : L", closed"));
+        });
+        bool result = false;
+        Expect(host_.Configure(&result), L"Configure succeeds");
+        Expect(result, L"Configure -> true");
+    }
+    Expect(answered, std::wstring(L"input box \"") + kIntervalBoxCaption + L"\" answered");
+    // From the first tick at the new interval, four gaps.
+    constexpr unsigned kGaps = 4;
+    Expect(WaitForTicks(1, kTickTimeoutMs), L"a tick after Configure");
+    const double first = ElapsedSeconds();
+    Expect(WaitForTicks(kGaps, kGaps * kTickTimeoutMs), L"four more ticks after Configure");
+    const double gap = (ElapsedSeconds() - first) / kGaps;
     Note(Format(L"> ticks now %.3f s apart", gap));
-    Expect(gap > 0.1 && gap < 0.6, L"ticks about 0.25 s apart after Configure");
+    // 250 ms after 1000 ms: four ticks where there was one, whatever the machine's load.
+    Expect(gap > 0 && gap_before / gap > 2.5 && gap_before / gap < 6.5,
+           Format(L"ticks about four times as often after Configure (%.1f)", gap > 0 ? gap_before / gap : 0.0));
 }
 
 void Scenario::ClampingOffAndOn() {
@@ -164,7 +179,7 @@ void Scenario::ClampingOffAndOn() {
     const unsigned writes = log_.writes();
     const unsigned ticks = log_.ticks();
     SetFader(kUnheldChannel, kUnheldValue);
-    PumpFor(kOffPeriodMs);
+    test::Pump(kOffPeriodMs);
     log_.Drain();
     const int left = host_.host().universe.Value(kUnheldChannel);
     Note(L"> clamping off for " + Format(L"%.1f s", kOffPeriodMs / 1000.0) + L": " +
@@ -202,11 +217,11 @@ void Scenario::Screenshots(const std::wstring& directory) {
     const struct {
         HWND window;
         const wchar_t* name;
-    } shots[] = {{host_.handle(), L"standin_host.bmp"}, {host_.tool_window(), L"rule_editor.bmp"}};
+    } shots[] = {{host_.handle(), L"standin_host.png"}, {host_.tool_window(), L"rule_editor.png"}};
     for (const auto& shot : shots) {
         const std::wstring path = folder + L"\\" + shot.name;
         try {
-            SaveWindowBitmap(shot.window, path);
+            test::SavePng(test::CaptureDrawnArea(shot.window), path);
             screenshots_.push_back(path);
         } catch (const win::ComError& error) {
             Expect(false, L"screenshot " + path + L": " + error.description());
@@ -243,9 +258,9 @@ int Scenario::Run(const std::wstring& screenshot_dir) {
         output_.Line(L"FAILED: the plug-in did not load");
         return 2;
     }
-    PumpFor(200);
+    test::Pump(200);
     try {
-        editor_ = FindRuleEditorControls(host_.tool_window());
+        editor_.emplace(host_.tool_window());
     } catch (const win::ComError& error) {
         output_.Line(L"FAILED: " + error.description());
         return 2;
@@ -253,7 +268,7 @@ int Scenario::Run(const std::wstring& screenshot_dir) {
     wchar_t handle[16];
     std::swprintf(handle, 16, L"0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(host_.tool_window())));
     Note(std::wstring(L"> rule editor found: hWnd ") + handle + L", \"Plugin aktiviert\" " +
-         CheckText(CheckState(editor_.enabled_check)));
+         CheckText(CheckState(Editor().enabled_check)));
 
     // Faders first, then the rules without a message in between: the first tick that sees
     // the rules sees the fader values.

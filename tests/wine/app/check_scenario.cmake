@@ -2,8 +2,8 @@ cmake_minimum_required(VERSION 3.25)
 
 # Runs standin_host.exe --scenario and checks what it printed: the exact calls of the
 # first tick that sees the rules, the silence while clamping is off, the correction once
-# it is on again, the faster ticks after Configure, and a summary that agrees with the
-# trace. Usage: cmake -DRUNNER=wine-run -DPREFIX=<prefix> -DHOST=<exe> -P this file,
+# it is on again, ticks four times as often after Configure as before, and a summary that
+# agrees with the trace. Usage: cmake -DRUNNER=wine-run -DPREFIX=<prefix> -DHOST=<exe> -P this file,
 # or cmake -DSAVED_OUTPUT=<file> -P this file.
 
 # The scenario's rules: channel, minimum, maximum, the fader value set before the first tick.
@@ -100,32 +100,54 @@ else()
   endforeach()
 endif()
 
-# Configure: the box answered with 250, then ticks about a quarter second apart.
-find_line("> Configure -> true" 0 configured)
-if(configured LESS 0)
-  problem("no `> Configure -> true`")
-else()
+# Milliseconds of the tick lines in `lines` from `first` until a line matching `stop`:
+# their number less one (the gaps) and the mean gap.
+function(tick_gaps first stop out_gaps out_mean)
   set(previous "")
+  set(start "")
   set(gaps 0)
-  list(SUBLIST lines ${configured} -1 after_configure)
-  foreach(line IN LISTS after_configure)
-    if(line MATCHES "^> click ")
+  list(SUBLIST lines ${first} -1 rest)
+  foreach(line IN LISTS rest)
+    if(line MATCHES "${stop}")
       break()
     endif()
     if(line MATCHES "^-- tick [0-9]+ at ([0-9]+)\\.([0-9][0-9][0-9]) s$")
       math(EXPR at "${CMAKE_MATCH_1} * 1000 + 1${CMAKE_MATCH_2} - 1000")
-      if(NOT previous STREQUAL "")
-        math(EXPR gap "${at} - ${previous}")
+      if(start STREQUAL "")
+        set(start ${at})
+      else()
         math(EXPR gaps "${gaps} + 1")
-        if(gap GREATER 600 OR gap LESS 100)
-          problem("ticks ${gap} ms apart after Configure, expected about 250")
-        endif()
       endif()
       set(previous ${at})
     endif()
   endforeach()
-  if(gaps LESS 2)
+  set(mean 0)
+  if(gaps GREATER 0)
+    math(EXPR mean "(${previous} - ${start}) / ${gaps}")
+  endif()
+  set(${out_gaps} ${gaps} PARENT_SCOPE)
+  set(${out_mean} ${mean} PARENT_SCOPE)
+endfunction()
+
+# Configure: the box answered with 250, then ticks four times as often as the 1000 ms
+# before, measured against each other in this one run.
+find_line("> Configure -> true" 0 configured)
+if(configured LESS 0)
+  problem("no `> Configure -> true`")
+else()
+  tick_gaps(0 "^> Configure$" gaps_before mean_before)
+  tick_gaps(${configured} "^> click " gaps_after mean_after)
+  if(gaps_before LESS 1)
+    problem("fewer than two ticks before Configure")
+  elseif(gaps_after LESS 2)
     problem("fewer than three ticks between Configure and the first click")
+  else()
+    math(EXPR low "${mean_after} * 25")
+    math(EXPR high "${mean_after} * 65")
+    math(EXPR before_tenfold "${mean_before} * 10")
+    if(before_tenfold LESS low OR before_tenfold GREATER high)
+      problem("ticks ${mean_before} ms apart before Configure, ${mean_after} ms after: expected about four times as often")
+    endif()
   endif()
 endif()
 if(NOT output MATCHES "\n> box \"Plugin: Zorvane Einstellungen\": [^\n]*, typed 250, OK\n")

@@ -17,6 +17,7 @@
 #include "clamp/win32/velt_zorvane.h"
 #include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
+#include "tests/support/references.h"
 #include "win/com_error.h"
 #include "win/com_object.h"
 #include "win/handles.h"
@@ -30,17 +31,13 @@ using zorvane::standin::Fault;
 using zorvane::standin::FaultKind;
 using zorvane::standin::MakePluginHelper;
 using zorvane::standin::StandinHost;
+using zorvane::test::RefCount;
 using zorvane::win::ComError;
 namespace vz = zorvane::velt_zorvane;
 
 namespace {
 
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
-
-ULONG References(IUnknown* object) {
-    object->AddRef();
-    return object->Release();
-}
 
 class VeltZorvaneTest : public ::testing::Test {
 protected:
@@ -361,7 +358,7 @@ TEST_F(VeltZorvaneTest, WithoutAHelperObjectEveryCallNeedsAnObject) {
         }
         const VARTYPE value_type = V_VT(&vz::ChannelValue());
         EXPECT_EQ(V_VT(&vz::PluginHelper()), c.helper_type);
-        EXPECT_EQ(References(helper_.Get()), 1u);
+        EXPECT_REF(helper_.Get(), 1u);
 
         std::int32_t value = 1;
         for (int step = 0; step < 3; ++step) {
@@ -395,17 +392,17 @@ TEST_F(VeltZorvaneTest, ASecondHelperReplacesTheFirstAndTheFirstIsReleased) {
     const ComPtr<IVELTPluginHelper> first = helper_;
     helper_.Reset();
     vz::Release();
-    const ULONG before = References(first.Get());
+    const ULONG before = RefCount(first.Get());
 
     vz::StorePluginHelper(first.Get());
-    EXPECT_EQ(References(first.Get()), before + 1);
+    EXPECT_REF(first.Get(), before + 1);
     std::int32_t channel = 3;
     vz::ReadChannelValue(channel);
 
     Connect();  // stores a second helper
-    EXPECT_EQ(References(first.Get()), before);
+    EXPECT_REF(first.Get(), before);
     EXPECT_EQ(V_DISPATCH(&vz::PluginHelper()), static_cast<IDispatch*>(helper_.Get()));
-    const ULONG second_before = References(helper_.Get());
+    const ULONG second_before = RefCount(helper_.Get());
 
     host_->universe.SetFromFader(3, 33);
     vz::ReadChannelValue(channel);
@@ -416,7 +413,7 @@ TEST_F(VeltZorvaneTest, ASecondHelperReplacesTheFirstAndTheFirstIsReleased) {
     EXPECT_EQ(V_I4(&vz::ChannelValue()), 33);
 
     vz::Release();
-    EXPECT_EQ(References(helper_.Get()), second_before - 1);
+    EXPECT_REF(helper_.Get(), second_before - 1);
     EXPECT_EQ(V_VT(&vz::PluginHelper()), VT_EMPTY);
     EXPECT_EQ(V_VT(&vz::ChannelValue()), VT_EMPTY);
 }
@@ -572,7 +569,7 @@ private:
 TEST_F(VeltZorvaneTest, AHelperReplacedDuringATickServesNoFurtherReadsAndIsReleased) {
     vz::Release();
     const ComPtr<HandingOverHelper> first = zorvane::win::Make<HandingOverHelper>(helper_.Get());
-    const ULONG before = References(first.Get());
+    const ULONG before = RefCount(first.Get());
     vz::StorePluginHelper(first.Get());
     RuleTable rules;
     rules.Append(L"5", L"10", L"200");
@@ -589,5 +586,5 @@ TEST_F(VeltZorvaneTest, AHelperReplacedDuringATickServesNoFurtherReadsAndIsRelea
                                                   L"UserInteraction", L"MyStream",
                                                   L"SetChannel 7, 100, true"}));
     EXPECT_EQ(V_DISPATCH(&vz::PluginHelper()), static_cast<IDispatch*>(helper_.Get()));
-    EXPECT_EQ(References(first.Get()), before);
+    EXPECT_REF(first.Get(), before);
 }

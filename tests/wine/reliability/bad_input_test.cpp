@@ -9,7 +9,7 @@
 // 1e-400 is numeric and 0, which a minimum or maximum may be but a channel may not.
 //
 // Texts of a million characters are answered for the text boxes rather than set into
-// them (AnswerTextOf in plugin_host.h): Wine's edit control needs minutes to hold them.
+// them (SetText in tests/support/input.h): Wine's edit control needs minutes to hold them.
 // Ten thousand characters are set for real.
 #include <windows.h>
 
@@ -24,8 +24,13 @@
 #include "host/standin/module_info.h"
 #include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
-#include "tests/wine/reliability/plugin_host.h"
-#include "tests/wine/ui/ui_test_support.h"
+#include "tests/support/box_watcher.h"
+#include "tests/support/hosted_plugin.h"
+#include "tests/support/input.h"
+#include "tests/support/pump.h"
+#include "tests/support/rule_editor.h"
+#include "tests/support/ticks.h"
+#include "tests/support/windows.h"
 #include "tests/wine/reliability/printable_text.h"
 
 #ifndef ZORVANE_GERMAN_SEPARATORS
@@ -35,9 +40,8 @@
 namespace zorvane::reliability {
 namespace {
 
+using namespace test;
 using standin::ChannelWrite;
-using ui::test::BoxWatcher;
-using ui::test::SeenBox;
 
 enum class Field { Channel, Minimum, Maximum };
 
@@ -187,7 +191,7 @@ protected:
         helper_ = standin::MakePluginHelper(host_);
         opened_ = OpenedPlugIn::Open(helper_.Get());
         editor_ = std::make_unique<RuleEditor>(opened_.window);
-        editor_->Add(std::to_wstring(kBaselineChannel), L"0", L"255");
+        editor_->Add(std::to_wstring(kBaselineChannel), L"0", L"255", Typing::SetText);
         baseline_ = editor_->Table();
         ASSERT_EQ(baseline_[0].size(), 1u);
         host_->universe.SetFromFader(kBaselineChannel, 100);
@@ -199,17 +203,14 @@ protected:
     void TearDown() override {
         editor_.reset();
         opened_.Close();
-        ui::test::Pump(20);
+        Pump(20);
         EXPECT_EQ(CanUnloadNow(LoadedModule()), S_OK);
         helper_.Reset();
         module_info_class_.reset();
     }
 
     void SetInterval(const std::wstring& typed) {
-        boxes_.Then([typed](HWND box) {
-            SetEditText(FindWindowExW(box, nullptr, L"Edit", nullptr), typed);
-            PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-        });
+        boxes_.Then(TypeAndClick(typed, IDOK));
         ASSERT_TRUE(Configure(opened_.plugin.Get()));
     }
 
@@ -259,9 +260,9 @@ TEST_F(BadInputTest, TheRuleEditorRefusesWhatTheRuleRefusesAndKeepsWhatItKeeps) 
                               : field == Field::Minimum ? editor_->minimum_text
                                                         : editor_->maximum_text;
             boxes_.Clear();
-            editor_->Type(channel, minimum, maximum);
-            ASSERT_EQ(ui::test::TextOf(edit), text) << "the text box changed the text";
-            SendMessageW(editor_->add_button, BM_CLICK, 0, 0);
+            editor_->Type(channel, minimum, maximum, Typing::SetText);
+            ASSERT_EQ(TextOf(edit), text) << "the text box changed the text";
+            Click(editor_->add_button);
 
             if (expected.kind != FieldOutcome::Accepted) {
                 ASSERT_EQ(boxes_.boxes().size(), 1u);
@@ -270,12 +271,11 @@ TEST_F(BadInputTest, TheRuleEditorRefusesWhatTheRuleRefusesAndKeepsWhatItKeeps) 
                 EXPECT_EQ(box.text, Message(field, expected.kind));
                 EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
                 EXPECT_EQ(box.focus, edit) << "the focus is not on the refused text box";
-                // The activation comes back through the display server, in its own time.
-                ui::test::PumpUntil([&] { return GetFocus() == edit; }, 2000);
+                Pump(5);
                 EXPECT_EQ(GetFocus(), edit) << "after the message";
                 // Nothing stored: the lists, and the rules the tick walks.
                 EXPECT_EQ(editor_->Table(), baseline_);
-                EXPECT_EQ(ui::test::TextOf(edit), text) << "the refused text is left for correcting";
+                EXPECT_EQ(TextOf(edit), text) << "the refused text is left for correcting";
                 const auto [reads, writes] = NextTick();
                 EXPECT_EQ(reads, std::vector<std::wstring>{std::to_wstring(kBaselineChannel)});
                 continue;
@@ -306,7 +306,7 @@ TEST_F(BadInputTest, TheRuleEditorRefusesWhatTheRuleRefusesAndKeepsWhatItKeeps) 
             const auto [reads, written] = NextTick();
             EXPECT_EQ(reads, (std::vector<std::wstring>{std::to_wstring(kBaselineChannel), read}));
             EXPECT_EQ(written, writes);
-            editor_->DeleteLastRow();
+            editor_->DeleteRow(static_cast<int>(editor_->RowCount()) - 1);
             ASSERT_EQ(editor_->Table(), baseline_);
         }
     }
@@ -339,12 +339,12 @@ TEST_F(BadInputTest, TheIntervalBoxRefusesWhatTheRuleRefusesAndLeavesTheInterval
         EXPECT_EQ(refusal.text, Message(c.interval.kind));
         EXPECT_EQ(refusal.buttons, std::vector<std::wstring>{L"OK"});
         EXPECT_EQ(refusal.owner, opened_.window) << "the active window owns the message";
-        ui::test::Pump(5);
+        Pump(5);
         EXPECT_EQ(GetFocus(), editor_->channel_text) << "the focus is back where it was";
-        // Still 30 ms: about ten ticks in 300 ms (1 ms would give far more, 1000 ms none).
-        const int ticks = CountTicks(opened_.window, 300);
-        EXPECT_GE(ticks, 4);
-        EXPECT_LE(ticks, 20);
+        // Still 30 ms: as many ticks as a 30 ms timer of ours gives (1 ms would give about
+        // three times as many under Wine, 1000 ms none).
+        const int ticks = EditorTicksOver(opened_.window, 30, 10);
+        EXPECT_TRUE(AboutAsMany(ticks, 10)) << ticks << " ticks while a 30 ms timer ticked 10 times";
         EXPECT_EQ(editor_->Table(), baseline_);
     }
     std::printf("interval box: %d texts tried with separators '%ls' and '%ls'\n", texts_tried, decimal_.c_str(),

@@ -18,8 +18,14 @@
 #include "host/standin/module_info.h"
 #include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
-#include "tests/wine/reliability/plugin_host.h"
-#include "tests/wine/ui/ui_test_support.h"
+#include "tests/support/box_watcher.h"
+#include "tests/support/debug_output.h"
+#include "tests/support/hosted_plugin.h"
+#include "tests/support/input.h"
+#include "tests/support/pump.h"
+#include "tests/support/references.h"
+#include "tests/support/rule_editor.h"
+#include "tests/support/ticks.h"
 #include "win/com_object.h"
 #include "win/handles.h"
 #include "win/module_count.h"
@@ -27,10 +33,10 @@
 namespace zorvane::reliability {
 namespace {
 
+using namespace test;
 using standin::ChannelWrite;
 using standin::Fault;
 using standin::FaultKind;
-using ui::test::BoxWatcher;
 
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
 
@@ -171,9 +177,9 @@ protected:
         for (const auto& rule : kRules) {
             editor_->Add(std::to_wstring(rule[0]), std::to_wstring(rule[1]), std::to_wstring(rule[2]));
         }
-        ASSERT_EQ(editor_->Rows(editor_->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
+        ASSERT_EQ(ListRows(editor_->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
         // The shortest interval: ticks come as fast as the timer can.
-        boxes_.Then(ui::test::TypeAndClick(L"1", IDOK));
+        boxes_.Then(TypeAndClick(L"1", IDOK));
         ASSERT_TRUE(Configure(opened_.plugin.Get()));
         ASSERT_EQ(boxes_.boxes().size(), 1u) << "the interval box and no refusal";
         // Ticks of the set-up are done with; every check starts from a full tick.
@@ -184,11 +190,11 @@ protected:
     void TearDown() override {
         editor_.reset();
         opened_.Close();
-        ui::test::Pump(20);
+        Pump(20);
         const HMODULE module = LoadedModule();
         ASSERT_NE(module, nullptr);
         EXPECT_EQ(CanUnloadNow(module), S_OK) << "something of the DLL is still held";
-        EXPECT_EQ(CountOf(helper_.Get()), 1u) << "the DLL still holds the helper";
+        EXPECT_REF(helper_.Get(), 1u) << "the DLL still holds the helper";
         EXPECT_EQ(host_->live_streams(), 0);
         helper_.Reset();
         module_info_class_.reset();
@@ -284,11 +290,11 @@ TEST_F(HostFaultsTest, AFailedReadLeavesTheLastValueReadInChannelValue) {
     V_DISPATCH(reply.get()) = object.Get();
     object->AddRef();
     host_->SetChannelReply(9, *reply.get());
-    const ULONG held = CountOf(object.Get());  // ours, the reply's and the stand-in's copy
+    const ULONG held = RefCount(object.Get());  // ours, the reply's and the stand-in's copy
 
     SetValues();
     EXPECT_EQ(Tick().back(), L"ChannelGetValue 9 -> <object>");
-    EXPECT_EQ(CountOf(object.Get()), held + 1) << "the object read is ChannelValue now";
+    EXPECT_REF(object.Get(), held + 1) << "the object read is ChannelValue now";
 
     // Ticks failing at their first call read nothing: ChannelValue stays the object.
     for (const FaultKind kind : {FaultKind::FailureCode, FaultKind::MissingMember, FaultKind::Exception}) {
@@ -298,7 +304,7 @@ TEST_F(HostFaultsTest, AFailedReadLeavesTheLastValueReadInChannelValue) {
         fault.kind = kind;
         host_->InjectFault(fault);
         EXPECT_EQ(Tick().size(), 1u);
-        EXPECT_EQ(CountOf(object.Get()), held + 1) << "kind " << static_cast<int>(kind);
+        EXPECT_REF(object.Get(), held + 1) << "kind " << static_cast<int>(kind);
     }
 
     // A first read that answers null replaces it, and the object is let go.
@@ -308,7 +314,7 @@ TEST_F(HostFaultsTest, AFailedReadLeavesTheLastValueReadInChannelValue) {
     null_value.kind = FaultKind::ValueNull;
     host_->InjectFault(null_value);
     EXPECT_EQ(Tick(), std::vector<std::wstring>{L"ChannelGetValue 5 -> <null>"});
-    EXPECT_EQ(CountOf(object.Get()), held);
+    EXPECT_REF(object.Get(), held);
     host_->ClearChannelReplies();
     ExpectAFullTick();
 }
@@ -324,7 +330,7 @@ TEST_F(HostFaultsTest, AModuleInfoFailingAtAnyStepLeavesNothingBehind) {
     const std::size_t calls = steps.size();
     ASSERT_EQ(calls, 16u) << "16 calls after the creation";
     const long live_objects = win::ModuleCount::Value();  // the stand-in's objects in this process
-    const ULONG window_references = CountOf(opened_.tool.Get());
+    const ULONG window_references = RefCount(opened_.tool.Get());
 
     for (std::size_t step = 0; step <= calls; ++step) {
         SCOPED_TRACE(testing::Message() << "step " << step
@@ -350,7 +356,7 @@ TEST_F(HostFaultsTest, AModuleInfoFailingAtAnyStepLeavesNothingBehind) {
             EXPECT_EQ(record.calls.size(), step) << "calls after the failing one";
         }
         EXPECT_EQ(win::ModuleCount::Value(), live_objects) << "a module-information object or collection lives on";
-        EXPECT_EQ(CountOf(opened_.tool.Get()), window_references) << "a reference to the rule editor is left";
+        EXPECT_REF(opened_.tool.Get(), window_references) << "a reference to the rule editor is left";
         ExpectAFullTick();
     }
 
@@ -397,7 +403,7 @@ TEST_F(HostFaultsTest, InitWithAnEmptyOrBrokenHelperTicksQuietlyUntilAGoodOne) {
 
         EXPECT_TRUE(InitPlugIn(opened_.plugin.Get(), helper_.Get()));
         if (broken) {
-            EXPECT_EQ(CountOf(broken.Get()), 1u) << "the broken helper is still held";
+            EXPECT_REF(broken.Get(), 1u) << "the broken helper is still held";
         }
         ExpectAFullTick();
     }

@@ -5,13 +5,6 @@
 namespace zorvane::ui::test {
 namespace {
 
-struct ControlLayout {
-    int id;
-    const wchar_t* window_class;
-    const wchar_t* text;
-    int left, top, width, height;  // twips; width 0: sized to its content
-};
-
 constexpr ControlLayout kLayout[] = {
     {kCmdOk, L"Button", L"OK", 4200, 3600, 1260, 345},
     {kPicIcon, L"Static", L"", 120, 120, 0, 0},
@@ -32,46 +25,15 @@ constexpr ControlLayout kLayout[] = {
     {kAboutLabel1, L"Static", L"", 840, 3720, 135, 135},
 };
 
-int Dpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-int Pixels(int twips) {
-    return MulDiv(twips, Dpi(), 1440);
-}
-
-RECT RectInParent(HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-BOOL CALLBACK CountAboutWindow(HWND window, LPARAM counter) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (wcscmp(name, L"ZorvaneAbout") == 0) ++*reinterpret_cast<int*>(counter);
-    return TRUE;
-}
-
-int AboutWindowCount() {
-    int count = 0;
-    EnumWindows(CountAboutWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 class AboutFormTest : public UiTest {
 protected:
     HWND OpenAbout() {
         ShowEditor();
         Click(Control(kCommand3));
         Pump(30);
-        return AboutForm::Instance().Handle();
+        return AboutWindow();
     }
-    HWND AboutControl(int id) { return GetDlgItem(AboutForm::Instance().Handle(), id); }
+    HWND AboutControl(int id) { return GetDlgItem(AboutWindow(), id); }
 };
 
 TEST_F(AboutFormTest, HilfeOpensOneOwnerlessToolWindowWithItsControls) {
@@ -89,29 +51,10 @@ TEST_F(AboutFormTest, HilfeOpensOneOwnerlessToolWindowWithItsControls) {
     EXPECT_EQ(ex_style & WS_EX_APPWINDOW, 0);
     RECT client;
     GetClientRect(about, &client);
-    EXPECT_EQ(client.right, Pixels(5565));
-    EXPECT_EQ(client.bottom, Pixels(4065));
+    EXPECT_EQ(client.right, PixelsX(5565));
+    EXPECT_EQ(client.bottom, PixelsY(4065));
     EXPECT_EQ(GetFocus(), AboutControl(kCmdOk));
-
-    HWND child = GetWindow(about, GW_CHILD);
-    for (const ControlLayout& expected : kLayout) {
-        SCOPED_TRACE(expected.id);
-        ASSERT_NE(child, nullptr);
-        EXPECT_EQ(GetDlgCtrlID(child), expected.id);
-        wchar_t window_class[32] = {};
-        GetClassNameW(child, window_class, 32);
-        EXPECT_STREQ(window_class, expected.window_class);
-        EXPECT_EQ(TextOf(child), expected.text);
-        const RECT rect = RectInParent(child);
-        EXPECT_EQ(rect.left, Pixels(expected.left));
-        EXPECT_EQ(rect.top, Pixels(expected.top));
-        if (expected.width != 0) {
-            EXPECT_EQ(rect.right - rect.left, Pixels(expected.width));
-            EXPECT_EQ(rect.bottom - rect.top, Pixels(expected.height));
-        }
-        child = GetWindow(child, GW_HWNDNEXT);
-    }
-    EXPECT_EQ(child, nullptr);
+    ExpectControls(about, std::begin(kLayout), std::end(kLayout));
     EXPECT_NE(GetWindowLongW(AboutControl(kCmdOk), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
     EXPECT_NE(GetWindowLongW(AboutControl(kAboutLabel1), GWL_STYLE) & SS_NOTIFY, 0);
 }
@@ -141,7 +84,7 @@ TEST_F(AboutFormTest, TheDisclaimerLiesOutsideTheClientArea) {
     HWND about = OpenAbout();
     RECT client;
     GetClientRect(about, &client);
-    const RECT disclaimer = RectInParent(AboutControl(kLblDisclaimer));
+    const RECT disclaimer = PlaceInParent(AboutControl(kLblDisclaimer));
     RECT overlap;
     EXPECT_FALSE(IntersectRect(&overlap, &client, &disclaimer));
 }
@@ -150,8 +93,7 @@ TEST_F(AboutFormTest, HilfeWhileOpenKeepsTheOneWindow) {
     HWND about = OpenAbout();
     Click(Control(kCommand3));
     Pump(20);
-    EXPECT_EQ(AboutForm::Instance().Handle(), about);
-    EXPECT_EQ(AboutWindowCount(), 1);
+    EXPECT_EQ(ThreadWindows(kAboutCaption), std::vector<HWND>{about});
     EXPECT_EQ(GetForegroundWindow(), about);
 }
 
@@ -168,11 +110,10 @@ TEST_F(AboutFormTest, TheClickSpotShowsItsMessageAndTheWindowStays) {
     EXPECT_TRUE(box.information_icon);
     EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
     EXPECT_TRUE(IsWindow(about));
-    EXPECT_TRUE(AboutForm::Instance().IsLoaded());
+    EXPECT_EQ(AboutWindow(), about);
 }
 
 TEST_F(AboutFormTest, OkEnterEscAndTheCloseBoxUnloadIt) {
-    AboutForm* const instance = &AboutForm::Instance();
     const struct {
         const char* how;
         void (*close)(HWND about);
@@ -191,15 +132,26 @@ TEST_F(AboutFormTest, OkEnterEscAndTheCloseBoxUnloadIt) {
         way.close(about);
         Pump(20);
         EXPECT_FALSE(IsWindow(about));
-        EXPECT_FALSE(AboutForm::Instance().IsLoaded());
-        EXPECT_EQ(&AboutForm::Instance(), instance);
-        EXPECT_TRUE(Editor().IsLoaded());
+        EXPECT_EQ(AboutWindow(), nullptr);
+        EXPECT_TRUE(EditorLoaded());
     }
 }
 
-TEST_F(AboutFormTest, Screenshot) {
+// What a person sees of the two separators: across, a grey line with a white one beside
+// it; down, the white line drawn over the grey. The picture is kept in
+// screenshots/about.png.
+TEST_F(AboutFormTest, OnTheScreenTheSeparatorsAreDrawn) {
     HWND about = OpenAbout();
-    EXPECT_TRUE(SaveScreenshot(about, L"about"));
+    const Screenshot shot(about, L"about");
+    const COLORREF grey = RGB(128, 128, 128);
+    const COLORREF white = RGB(255, 255, 255);
+    const int x = PixelsX(2000);
+    const int y = PixelsY(3480);
+    EXPECT_EQ(shot.At(about, x, y), grey);
+    EXPECT_TRUE(shot.At(about, x, y - 1) == white || shot.At(about, x, y + 1) == white)
+        << "no white line beside the grey one across";
+    EXPECT_EQ(shot.At(about, PixelsX(840), PixelsY(2200)), white);
+    EXPECT_EQ(shot.At(about, x, PixelsY(3750)), GetSysColor(COLOR_BTNFACE)) << "the background below the line";
 }
 
 }  // namespace

@@ -9,25 +9,26 @@ using ClampingTest = UiTest;
 
 TEST_F(ClampingTest, ARuleAddedIsAppliedOnTheNextTick) {
     ShowEditor();
-    Editor().SetTimerInterval(5);
+    SetInterval(L"5");
     SetChannel(10, 3);
     SetChannel(11, 250);
     SetChannel(12, 50);
     AddRule(L"10", L"20", L"100");
     AddRule(L"11", L"20", L"100");
     AddRule(L"12", L"20", L"100");
-    ASSERT_TRUE(PumpUntil([&] { return Writes().size() >= 2; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Writes().size() >= 2; }, kPatienceMs));
     EXPECT_EQ(Channel(10), 20);
     EXPECT_EQ(Channel(11), 100);
     EXPECT_EQ(Channel(12), 50);
-    // Inside the band nothing more is written.
-    EXPECT_FALSE(WriteWithin(200));
-    EXPECT_GE(Reads(), 6u);
+    // Inside the band the ticks go on reading and write nothing.
+    host_->universe.ClearPluginWrites();
+    EXPECT_TRUE(TicksEvery(12, 5));
+    EXPECT_TRUE(Writes().empty());
 }
 
 TEST_F(ClampingTest, TheCheckBoxStopsAndResumesTheTicks) {
     ShowEditor();
-    Editor().SetTimerInterval(5);
+    SetInterval(L"5");
     AddRule(L"4", L"100", L"200");
     HWND check = Control(kCheck1);
 
@@ -40,22 +41,22 @@ TEST_F(ClampingTest, TheCheckBoxStopsAndResumesTheTicks) {
         {BST_CHECKED, true},
     };
     for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << "state " << step.state);
         Click(check);
-        ASSERT_EQ(SendMessageW(check, BM_GETCHECK, 0, 0), step.state);
+        ASSERT_EQ(CheckState(check), step.state);
         SetChannel(4, 0);
-        ClearReads();
-        EXPECT_EQ(WriteWithin(400), step.ticking) << "state " << step.state;
-        EXPECT_EQ(Channel(4), step.ticking ? 100 : 0);
-        EXPECT_EQ(Editor().TimerEnabled(), step.ticking);
-        if (!step.ticking) {
-            EXPECT_EQ(Reads(), 0u);
+        if (step.ticking) {
+            EXPECT_TRUE(TicksEvery(4, 5));
+        } else {
+            EXPECT_EQ(TicksSeenOver(4, 5, 20), 0);
         }
+        EXPECT_EQ(Channel(4), step.ticking ? 100 : 0);
     }
 }
 
 TEST_F(ClampingTest, FailingTicksAreSwallowedAndTickingGoesOn) {
     ShowEditor();
-    Editor().SetTimerInterval(5);
+    SetInterval(L"5");
     SetChannel(30, 99);
     SetChannel(31, 99);
     AddRule(L"30", L"10", L"20");
@@ -67,12 +68,12 @@ TEST_F(ClampingTest, FailingTicksAreSwallowedAndTickingGoesOn) {
     V_BSTR(no_number.get()) = SysAllocString(L"n/a");
     host_->SetChannelReply(30, *no_number.get());
     ClearReads();
-    ASSERT_TRUE(PumpUntil([&] { return Reads() >= 3; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Reads() >= 3; }, kPatienceMs));
     EXPECT_TRUE(Writes().empty());
-    EXPECT_TRUE(Editor().IsLoaded());
+    EXPECT_TRUE(EditorLoaded());
 
     host_->ClearChannelReplies();
-    ASSERT_TRUE(PumpUntil([&] { return Writes().size() >= 2; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Writes().size() >= 2; }, kPatienceMs));
     EXPECT_EQ(Channel(30), 20);
     EXPECT_EQ(Channel(31), 20);
 }
@@ -86,34 +87,34 @@ TEST_F(ClampingTest, AHostExceptionEndsOnlyThatTick) {
     fault.kind = standin::FaultKind::Exception;
     fault.code = E_ACCESSDENIED;
     host_->InjectFault(fault);
-    Editor().SetTimerInterval(5);
-    ASSERT_TRUE(WriteWithin(2000));
+    SetInterval(L"5");
+    ASSERT_TRUE(WriteComes());
     EXPECT_FALSE(host_->pending_fault().has_value());  // the fault did fire
     EXPECT_EQ(Channel(40), 5);
 }
 
 TEST_F(ClampingTest, TicksRunWhileTheWindowIsHiddenAndStopWhenItCloses) {
-    HWND window = Editor().Handle();
-    Editor().SetTimerInterval(5);
+    HWND window = EditorWindow();
+    SetInterval(L"5");
     AddRule(L"2", L"50", L"60");
     SetChannel(2, 1);
-    EXPECT_TRUE(WriteWithin(1000));
+    EXPECT_TRUE(WriteComes());
     EXPECT_FALSE(IsWindowVisible(window));
 
     SendMessageW(window, WM_CLOSE, 0, 0);
     SetChannel(2, 1);
-    ClearReads();
-    EXPECT_FALSE(WriteWithin(200));
-    EXPECT_EQ(Reads(), 0u);
+    host_->universe.ClearPluginWrites();
+    EXPECT_EQ(TicksSeenOver(2, 5, 20), 0);
+    EXPECT_TRUE(Writes().empty());
 }
 
 TEST_F(ClampingTest, EnglishSeparatorsReadACommaAsDigitGrouping) {
     ShowEditor();
-    Editor().SetTimerInterval(5);
+    SetInterval(L"5");
     AddRule(L"1,5", L"0", L"10");
     EXPECT_EQ(Rows(kList1), std::vector<std::wstring>{L"1,5"});
     SetChannel(15, 40);
-    ASSERT_TRUE(WriteWithin(1000));
+    ASSERT_TRUE(WriteComes());
     EXPECT_EQ(Writes().front(), (standin::ChannelWrite{15, 10, true}));
 }
 

@@ -169,12 +169,12 @@ TEST_F(DockingTest, TicksRunDockedAndTheAboutWindowIsItsOwn) {
     ASSERT_EQ(Call(L"PluginConfigurationData", DISPATCH_METHOD), S_OK);
     SetChannel(5, 3);
     AddRule(L"5", L"10", L"200");
-    ASSERT_TRUE(WriteWithin(2000));
+    ASSERT_TRUE(WriteComes());
     EXPECT_EQ(Channel(5), 10);
 
     Click(Control(kCommand3));
     Pump(30);
-    HWND about = FindWindowW(L"ZorvaneAbout", nullptr);
+    HWND about = AboutWindow();
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(GetAncestor(about, GA_ROOT), about);
     EXPECT_EQ(GetWindow(about, GW_OWNER), nullptr);
@@ -217,7 +217,7 @@ TEST_F(DockingTest, DestroyingThePaneClosesTheWindowAndTheNextShowStartsAfresh) 
     ASSERT_TRUE(PumpUntil([this] { return Reads() > 0; }, 2000));
 
     DestroyWindow(pane_);
-    EXPECT_FALSE(Editor().IsLoaded());
+    EXPECT_FALSE(EditorLoaded());
     ClearReads();
     Pump(200);
     EXPECT_EQ(Reads(), 0u) << "the timer outlived the window";

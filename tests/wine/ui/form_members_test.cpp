@@ -243,7 +243,7 @@ public:
         for (LONG n : numbers) args.push_back(Arg::Long(n));
         return args;
     }
-    HWND Window() { return RuleEditorForm::Instance().Handle(); }
+    HWND Window() { return EditorWindow(); }
 
     Microsoft::WRL::ComPtr<IDispatch> dispatch_;
 };
@@ -293,7 +293,7 @@ TEST_F(FormMembersTest, NamesAnswerInAnyCaseAndUnknownOnesAreRefused) {
     with_parameters[1] = const_cast<LPOLESTR>(L"Owner");
     EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, with_parameters, 2, LOCALE_USER_DEFAULT, ids), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-    EXPECT_FALSE(Editor().IsLoaded());
+    EXPECT_FALSE(EditorLoaded());
 }
 
 TEST_F(FormMembersTest, ProjectDataMembersDoNothingAndNeedNoSaving) {
@@ -308,7 +308,7 @@ TEST_F(FormMembersTest, ProjectDataMembersDoNothingAndNeedNoSaving) {
     ASSERT_EQ(ask.result.type(), VT_BOOL);
     EXPECT_EQ(V_BOOL(ask.result.get()), VARIANT_FALSE);
     EXPECT_EQ(Put(L"ViewMode", Arg::Long(2)).hr, S_OK);
-    EXPECT_FALSE(Editor().IsLoaded());
+    EXPECT_FALSE(EditorLoaded());
 }
 
 TEST_F(FormMembersTest, NameAndTagNeedNoWindow) {
@@ -317,7 +317,7 @@ TEST_F(FormMembersTest, NameAndTagNeedNoWindow) {
     EXPECT_EQ(Put(L"Tag", Arg::Text(L"Andockbar")).hr, S_OK);
     EXPECT_EQ(Put(L"Tag", Arg::Long(42)).hr, S_OK);  // coerced to a text
     EXPECT_EQ(Get(L"tag").Text(), L"42");
-    EXPECT_FALSE(Editor().IsLoaded());
+    EXPECT_FALSE(EditorLoaded());
     // Kept while the instance lives, across a close.
     Call(L"Show", DISPATCH_METHOD);
     SendMessageW(Window(), WM_CLOSE, 0, 0);
@@ -437,7 +437,7 @@ TEST_F(FormMembersTest, EachMemberActsOnTheWindowAsAFormDoes) {
          [](FormMembersTest& t) { return t.Call(L"Hide", DISPATCH_METHOD); },
          [](FormMembersTest& t, const Outcome&) {
              EXPECT_FALSE(IsWindowVisible(t.Window()));
-             EXPECT_TRUE(RuleEditorForm::Instance().IsLoaded());
+             EXPECT_TRUE(EditorLoaded());
          }},
         {"WindowState 2 while hidden waits for the next Show",
          [](FormMembersTest& t) { return t.Put(L"WindowState", Arg::Long(2)); },
@@ -679,7 +679,7 @@ TEST_F(FormMembersTest, ShowModalDisablesTheOwnerAndReturnsOnlyOnceTheFormIsHidd
         EXPECT_TRUE(probe.form_visible_during);
         EXPECT_EQ(probe.form_owner_during, host.get());
         EXPECT_TRUE(IsWindowEnabled(host.get())) << "the owner stays disabled";
-        EXPECT_EQ(Editor().IsLoaded(), !closes);
+        EXPECT_EQ(EditorLoaded(), !closes);
     }
     // Shown already: a modal Show is refused, as a form refuses it.
     Call(L"Show", DISPATCH_METHOD);
@@ -693,7 +693,7 @@ TEST_F(FormMembersTest, PluginConfigurationDataRunsTheIntervalBox) {
     EXPECT_EQ(Call(L"PluginConfigurationData", DISPATCH_METHOD).hr, S_OK);
     ASSERT_EQ(boxes_.boxes().size(), 1u);
     EXPECT_EQ(boxes_.boxes()[0].title, L"Plugin: Zorvane Einstellungen");
-    EXPECT_TRUE(Editor().IsLoaded());
+    EXPECT_TRUE(EditorLoaded());
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(IntervalDialogTest, TheTypedTextDecidesTheInterval) {
         int button;  // clicked, or 0 for the key
         UINT key;    // pressed in the edit
         const wchar_t* message;  // null: accepted
-        int interval;
+        UINT interval;
     } cases[] = {
         {L"10000", IDOK, 0, nullptr, 10000},
         {L"1", IDOK, 0, nullptr, 1},
@@ -66,10 +66,17 @@ TEST_F(IntervalDialogTest, TheTypedTextDecidesTheInterval) {
 
         if (test.message == nullptr) {
             EXPECT_EQ(boxes_.boxes().size(), 1u);
-            ASSERT_TRUE(Editor().IsLoaded());
-            EXPECT_FALSE(Editor().Visible());
-            EXPECT_EQ(Editor().TimerInterval(), test.interval);
-            EXPECT_TRUE(Editor().TimerEnabled());
+            ASSERT_TRUE(EditorLoaded());
+            win::Variant visible;
+            ASSERT_EQ(InvokeByName(Editor().Get(), L"Visible", DISPATCH_PROPERTYGET, visible.get()), S_OK);
+            EXPECT_EQ(V_BOOL(visible.get()), VARIANT_FALSE);
+            // The ticks the host sees come at the interval typed.
+            AddRule(L"6", L"0", L"255");
+            if (test.interval > 1000) {
+                EXPECT_EQ(TicksSeenOver(6, 1000, 2), 0) << "ticks at 1000 ms or faster";
+            } else {
+                EXPECT_TRUE(TicksEvery(6, test.interval));
+            }
         } else {
             ASSERT_EQ(boxes_.boxes().size(), 2u);
             const SeenBox& refusal = boxes_.boxes()[1];
@@ -77,25 +84,23 @@ TEST_F(IntervalDialogTest, TheTypedTextDecidesTheInterval) {
             EXPECT_EQ(refusal.text, test.message);
             EXPECT_TRUE(refusal.information_icon);
             EXPECT_EQ(refusal.buttons, std::vector<std::wstring>{L"OK"});
-            EXPECT_FALSE(Editor().IsLoaded());
+            EXPECT_FALSE(EditorLoaded());
         }
     }
 }
 
 TEST_F(IntervalDialogTest, AnIntervalSetBeforeTheWindowIsShownStartsTheTicks) {
-    boxes_.Then(TypeAndClick(L"5", IDOK));
-    RunPluginConfigurationData();
-    ASSERT_TRUE(Editor().IsLoaded());
+    SetInterval(L"5");
+    ASSERT_TRUE(EditorLoaded());
     AddRule(L"77", L"10", L"20");
     SetChannel(77, 0);
-    // A 1000 ms timer could not have ticked this often.
-    ASSERT_TRUE(PumpUntil([&] { return Reads() >= 5; }, 900));
+    EXPECT_TRUE(TicksEvery(77, 5));
     EXPECT_EQ(Channel(77), 10);
 
-    Editor().Show();
+    CallByName(Editor().Get(), L"Show");
     Pump(20);
-    EXPECT_EQ(Editor().TimerInterval(), 5);
-    EXPECT_EQ(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(TicksEvery(77, 5));
+    EXPECT_EQ(CheckState(Control(kCheck1)), BST_CHECKED);
 }
 
 TEST_F(IntervalDialogTest, SettingTheIntervalWhileUntickedDoesNotStartClamping) {
@@ -103,19 +108,18 @@ TEST_F(IntervalDialogTest, SettingTheIntervalWhileUntickedDoesNotStartClamping) 
     AddRule(L"8", L"10", L"20");
     Click(Control(kCheck1));
     Click(Control(kCheck1));
-    ASSERT_EQ(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    ASSERT_EQ(CheckState(Control(kCheck1)), BST_UNCHECKED);
 
-    boxes_.Then(TypeAndClick(L"5", IDOK));
-    RunPluginConfigurationData();
-    EXPECT_EQ(Editor().TimerInterval(), 5);
-    EXPECT_FALSE(Editor().TimerEnabled());
+    SetInterval(L"5");
     SetChannel(8, 0);
-    EXPECT_FALSE(WriteWithin(200));
-    EXPECT_EQ(Reads(), 0u);
+    host_->universe.ClearPluginWrites();
+    EXPECT_EQ(TicksSeenOver(8, 5, 20), 0);
+    EXPECT_TRUE(Writes().empty());
 
     // Ticking again, now at the new interval.
     Click(Control(kCheck1));
-    EXPECT_TRUE(PumpUntil([&] { return Reads() >= 5; }, 900));
+    EXPECT_TRUE(TicksEvery(8, 5));
+    EXPECT_EQ(Channel(8), 10);
 }
 
 TEST_F(IntervalDialogTest, TheActiveWindowOwnsTheBox) {
@@ -128,15 +132,37 @@ TEST_F(IntervalDialogTest, TheActiveWindowOwnsTheBox) {
     EXPECT_EQ(boxes_.boxes()[1].owner, editor);
 }
 
-TEST_F(IntervalDialogTest, Screenshot) {
-    bool saved = false;
+// Dark pixels in the edit's text area, the caret hidden.
+int DarkPixelsOfText(HWND box, HWND edit, const wchar_t* name) {
+    HideCaret(edit);
+    const Screenshot shot(box, name);
+    RECT text;
+    GetClientRect(edit, &text);
+    int dark = 0;
+    for (int y = text.top; y < text.bottom; ++y) {
+        for (int x = text.left; x < text.right; ++x) {
+            const COLORREF pixel = shot.At(edit, x, y);
+            if (GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 3 * 96) ++dark;
+        }
+    }
+    return dark;
+}
+
+// What a person sees: the edit empty at first, the typed text in it after. The picture
+// is kept in screenshots/interval_box.png.
+TEST_F(IntervalDialogTest, OnTheScreenTheEditStartsEmptyAndShowsWhatIsTyped) {
+    int empty = -1;
+    int typed = -1;
     boxes_.Then(WhenShown([&](HWND box) {
-        SetWindowTextW(FindWindowExW(box, nullptr, L"Edit", nullptr), L"500");
-        saved = SaveScreenshot(box, L"interval_box");
+        HWND edit = FindWindowExW(box, nullptr, L"Edit", nullptr);
+        empty = DarkPixelsOfText(box, edit, L"interval_box_empty");
+        TypeInto(edit, L"500");
+        typed = DarkPixelsOfText(box, edit, L"interval_box");
         PostMessageW(GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0);
     }));
     RunPluginConfigurationData();
-    EXPECT_TRUE(saved);
+    EXPECT_EQ(empty, 0);
+    EXPECT_GT(typed, 10);
 }
 
 }  // namespace

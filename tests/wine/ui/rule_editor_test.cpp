@@ -13,13 +13,6 @@ constexpr wchar_t kNotNumericMaximum[] = L"Bitte einen numerischen Wert als Maxi
 constexpr wchar_t kInvalidMaximum[] = L"Bitte einen g\u00FCltigen Wert als Maximalwert eintragen.";
 constexpr wchar_t kMaximumBelowMinimum[] = L"Der Maximalwert muss gr\u00F6\u00DFer sein als der Minimalwert";
 
-struct ControlLayout {
-    int id;
-    const wchar_t* window_class;
-    const wchar_t* text;
-    int left, top, width, height;  // twips
-};
-
 // In tab order, which is the Z-order.
 constexpr ControlLayout kLayout[] = {
     {kCommand2, L"Button", L"Markierten Eintrag l\u00F6schen", 2280, 2280, 2055, 375},
@@ -37,41 +30,20 @@ constexpr ControlLayout kLayout[] = {
     {kCheck1, L"Button", L"Plugin aktiviert", 120, 2760, 2055, 375},
 };
 
-int PixelsX(int twips) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return MulDiv(twips, dpi, 1440);
-}
-
-int PixelsY(int twips) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return MulDiv(twips, dpi, 1440);
-}
-
-RECT ClientRectOf(HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 using RuleEditorTest = UiTest;
 
 TEST_F(RuleEditorTest, InstanceIsCreatedWithoutLoadingTheWindow) {
-    Microsoft::WRL::ComPtr<IDispatch> editor = RuleEditorInstance();
+    ComPtr<IDispatch> editor = RuleEditorInstance();
     ASSERT_TRUE(editor);
-    EXPECT_FALSE(Editor().IsLoaded());
-    EXPECT_FALSE(DialogKeyboardHookInstalled());
+    EXPECT_FALSE(EditorLoaded());
     // The same object every time.
     EXPECT_EQ(RuleEditorInstance().Get(), editor.Get());
 }
 
 TEST_F(RuleEditorTest, LoadsHiddenWithItsControlsInPlaceAndInTheInitialState) {
-    HWND window = Editor().Handle();
+    HWND window = EditorWindow();
     ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(ThreadWindows(kEditorCaption), std::vector<HWND>{window});
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(TextOf(window), L"Zorvane");
 
@@ -83,23 +55,7 @@ TEST_F(RuleEditorTest, LoadsHiddenWithItsControlsInPlaceAndInTheInitialState) {
     EXPECT_EQ(client.right, PixelsX(4470));
     EXPECT_EQ(client.bottom, PixelsY(3255));
 
-    HWND child = GetWindow(window, GW_CHILD);
-    for (const ControlLayout& expected : kLayout) {
-        SCOPED_TRACE(expected.id);
-        ASSERT_NE(child, nullptr);
-        EXPECT_EQ(GetDlgCtrlID(child), expected.id);
-        wchar_t window_class[32] = {};
-        GetClassNameW(child, window_class, 32);
-        EXPECT_STREQ(window_class, expected.window_class);
-        EXPECT_EQ(TextOf(child), expected.text);
-        const RECT rect = ClientRectOf(child);
-        EXPECT_EQ(rect.left, PixelsX(expected.left));
-        EXPECT_EQ(rect.top, PixelsY(expected.top));
-        EXPECT_EQ(rect.right - rect.left, PixelsX(expected.width));
-        EXPECT_EQ(rect.bottom - rect.top, PixelsY(expected.height));
-        child = GetWindow(child, GW_HWNDNEXT);
-    }
-    EXPECT_EQ(child, nullptr);
+    ExpectControls(window, std::begin(kLayout), std::end(kLayout));
 
     for (int list : {kList1, kList2, kList3}) {
         const LONG list_style = GetWindowLongW(Control(list), GWL_STYLE);
@@ -108,12 +64,16 @@ TEST_F(RuleEditorTest, LoadsHiddenWithItsControlsInPlaceAndInTheInitialState) {
         EXPECT_TRUE(Rows(list).empty());
     }
     EXPECT_EQ(GetWindowLongW(Control(kCheck1), GWL_STYLE) & BS_TYPEMASK, BS_AUTO3STATE);
-    EXPECT_EQ(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_TRUE(Editor().TimerEnabled());
-    EXPECT_EQ(Editor().TimerInterval(), 1000);
+    EXPECT_EQ(CheckState(Control(kCheck1)), BST_CHECKED);
     // No length limit on the text boxes.
     EXPECT_GE(SendMessageW(Control(kText1), EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
-    EXPECT_TRUE(DialogKeyboardHookInstalled());
+}
+
+TEST_F(RuleEditorTest, TheTimerRunsFromTheLoadOnceASecondWhileHidden) {
+    EditorWindow();
+    AddRule(L"3", L"0", L"255");
+    EXPECT_TRUE(TicksEvery(3, 1000));
+    EXPECT_FALSE(IsWindowVisible(EditorWindow()));
 }
 
 TEST_F(RuleEditorTest, ShowActivatesWithTheFocusOnTheDeleteButton) {
@@ -211,7 +171,7 @@ TEST_F(RuleEditorTest, AddAcceptsOrRefusesAsTheCheckDecides) {
             EXPECT_EQ(box.title, L"Fehler!");
             EXPECT_TRUE(box.information_icon);
             EXPECT_EQ(box.buttons, std::vector<std::wstring>{L"OK"});
-            EXPECT_EQ(box.owner, Editor().Handle());
+            EXPECT_EQ(box.owner, EditorWindow());
             EXPECT_EQ(GetDlgCtrlID(box.focus), test.focus);
             Pump(10);
             EXPECT_EQ(GetDlgCtrlID(GetFocus()), test.focus) << "where the focus is after the box";
@@ -287,7 +247,7 @@ TEST_F(RuleEditorTest, AMousePressOnAnyListSelectsTheRowInTheOtherTwo) {
     // A right press leaves the list's own selection where it is; the others still agree.
     SendMessageW(Control(kList3), LB_SETCURSEL, 0, 0);
     PressOnRow(Control(kList3), 4, WM_RBUTTONDOWN);
-    const int row = Selection(kList3);
+    const int row = SelectionOf(kList3);
     EXPECT_EQ(Selections(), (std::vector<int>(3, row)));
 }
 
@@ -307,60 +267,72 @@ TEST_F(RuleEditorTest, ClosingDiscardsRulesCheckBoxAndInterval) {
     HWND first = ShowEditor();
     AddRule(L"1", L"2", L"3");
     Click(Control(kCheck1));
-    Editor().SetTimerInterval(40);
-    ASSERT_NE(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SetInterval(L"40");
+    ASSERT_NE(CheckState(Control(kCheck1)), BST_CHECKED);
 
     SendMessageW(first, WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump(20);
     EXPECT_FALSE(IsWindow(first));
-    EXPECT_FALSE(Editor().IsLoaded());
-    EXPECT_FALSE(DialogKeyboardHookInstalled());
+    EXPECT_FALSE(EditorLoaded());
 
     ShowEditor();
     EXPECT_TRUE(Rows(kList1).empty());
     EXPECT_TRUE(Rows(kList2).empty());
     EXPECT_TRUE(Rows(kList3).empty());
-    EXPECT_EQ(SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_TRUE(Editor().TimerEnabled());
-    EXPECT_EQ(Editor().TimerInterval(), 1000);
+    EXPECT_EQ(CheckState(Control(kCheck1)), BST_CHECKED);
+    // Ticking again, once a second, not at the 40 ms set before the close.
+    AddRule(L"9", L"0", L"255");
+    EXPECT_TRUE(TicksEvery(9, 1000));
 }
 
 TEST_F(RuleEditorTest, HideOnlyHides) {
     HWND window = ShowEditor();
     AddRule(L"9", L"0", L"1");
-    Editor().Hide();
+    CallByName(Editor().Get(), L"Hide");
     EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_TRUE(Editor().IsLoaded());
-    Editor().Show();
-    EXPECT_EQ(Editor().Handle(), window);
+    EXPECT_TRUE(EditorLoaded());
+    CallByName(Editor().Get(), L"Show");
+    EXPECT_EQ(EditorWindow(), window);
     EXPECT_EQ(Rows(kList1), std::vector<std::wstring>{L"9"});
 }
 
 TEST_F(RuleEditorTest, ModuleIsKeptWhileReferencedOrLoaded) {
     EXPECT_FALSE(WindowsKeepModule());
     {
-        Microsoft::WRL::ComPtr<IDispatch> outside = RuleEditorInstance();
+        ComPtr<IDispatch> outside = RuleEditorInstance();
+        EXPECT_REF(outside.Get(), 2u) << "ours and the component's own";
         EXPECT_TRUE(WindowsKeepModule());
     }
-    EXPECT_EQ(Editor().ReferenceCount(), 1u);
     EXPECT_FALSE(WindowsKeepModule());  // the component's own reference does not count
     HWND window = ShowEditor();
     EXPECT_TRUE(WindowsKeepModule());
     Click(Control(kCommand3));  // the about window
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WindowsKeepModule());
-    AboutForm::Instance().Unload();
+    SendMessageW(AboutWindow(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(WindowsKeepModule());
 }
 
-TEST_F(RuleEditorTest, ScreenshotWithAFewRules) {
+// What a person sees: with a row pressed in one list, that row shows selected in all
+// three, the others not. The picture is kept in screenshots/rule_editor.png.
+TEST_F(RuleEditorTest, OnTheScreenThePressedRowShowsSelectedInAllThreeLists) {
     HWND window = ShowEditor();
     AddRule(L"1", L"0", L"255");
     AddRule(L"12", L"20", L"200");
     AddRule(L"512", L"64", L"128");
     TypeRule(L"7", L"10", L"");
     PressOnRow(Control(kList2), 1);
-    EXPECT_TRUE(SaveScreenshot(window, L"rule_editor"));
+    const Screenshot shot(window, L"rule_editor");
+    for (int list : {kList1, kList2, kList3}) {
+        for (int row = 0; row < 3; ++row) {
+            RECT item{};
+            SendMessageW(Control(list), LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+            // The right end of the row, past its text.
+            EXPECT_EQ(shot.At(Control(list), item.right - 3, (item.top + item.bottom) / 2),
+                      GetSysColor(row == 1 ? COLOR_HIGHLIGHT : COLOR_WINDOW))
+                << "list " << list << ", row " << row;
+        }
+    }
 }
 
 }  // namespace

@@ -23,12 +23,6 @@ int ScreenDpi() {
 
 int Pixels(int twips) { return MulDiv(twips, ScreenDpi(), 1440); }
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[32] = {};
-    GetClassNameW(window, name, 32);
-    return name;
-}
-
 // What a control shows of its text and where: the room the system draws the text into.
 struct Room {
     RECT rect;
@@ -114,21 +108,21 @@ TEST_F(TextFitTest, RuleEditorShowsEveryTextWholeInItsTwipLayout) {
     const SIZE client = ClientSize(window);
     EXPECT_EQ(client.cx, Pixels(4470));
     EXPECT_EQ(client.cy, Pixels(3255));
-    SaveScreenshot(window, (L"rule_editor" + DpiSuffix()).c_str());
+    Screenshot shot(window, (L"rule_editor" + DpiSuffix()).c_str());
 }
 
 TEST_F(TextFitTest, AboutWindowShowsEveryTextWholeInItsTwipLayout) {
     ShowEditor();
     Click(Control(kCommand3));
     Pump(30);
-    HWND about = FindWindowW(nullptr, L"Info zu Zorvane");
+    HWND about = AboutWindow();
     ASSERT_NE(about, nullptr);
     SCOPED_TRACE(testing::Message() << ScreenDpi() << " DPI");
     EXPECT_EQ(CutTexts(about), "");
     const SIZE client = ClientSize(about);
     EXPECT_EQ(client.cx, Pixels(5565));
     EXPECT_EQ(client.cy, Pixels(4065));
-    SaveScreenshot(about, (L"about" + DpiSuffix()).c_str());
+    Screenshot shot(about, (L"about" + DpiSuffix()).c_str());
 }
 
 TEST_F(TextFitTest, InputBoxShowsEveryTextWholeCentredOverTheActiveWindow) {
@@ -145,7 +139,7 @@ TEST_F(TextFitTest, InputBoxShowsEveryTextWholeCentredOverTheActiveWindow) {
         cut = CutTexts(box);
         GetWindowRect(box, &box_rect);
         box_owner = GetWindow(box, GW_OWNER);
-        SaveScreenshot(box, (L"interval_box" + DpiSuffix()).c_str());
+        Screenshot shot(box, (L"interval_box" + DpiSuffix()).c_str());
         PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
     }));
     RunPluginConfigurationData();  // Cancel: then the "Fehler" box, closed with OK

@@ -7,16 +7,15 @@
 
 #include <string>
 
+#include "VELTTypeLib.h"
 #include "clamp/win32/velt_zorvane.h"
-#include "contract/host_type_library.h"
 #include "ui/win32/window_instances.h"
 
 namespace {
 
 bool RegisterHostLibraryIfMissing() {
     ITypeLib* library = nullptr;
-    if (SUCCEEDED(LoadRegTypeLib(zorvane::kHostLibraryId, zorvane::kHostLibraryMajor,
-                                 zorvane::kHostLibraryMinor, LOCALE_NEUTRAL, &library))) {
+    if (SUCCEEDED(LoadRegTypeLib(LIBID_VELTTypeLib, 2, 2, LOCALE_NEUTRAL, &library))) {
         library->Release();
         return true;
     }
@@ -41,7 +40,6 @@ int main(int argc, char** argv) {
     const int result = RUN_ALL_TESTS();
     zorvane::ui::ReleaseWindowInstances();
     zorvane::velt_zorvane::Release();
-    zorvane::ReleaseHostTypeInfo();
     CoUninitialize();
     return result;
 }

@@ -1,4 +1,4 @@
-#include "tests/wine/reliability/resource_usage.h"
+#include "tests/support/resource_usage.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace zorvane::reliability {
+namespace zorvane::test {
 namespace {
 
 // Wine keeps the GDI handle table in memory shared with the process, PEB offset 0x94 on
@@ -146,12 +146,12 @@ ResourceUsage SampleResources() {
     }
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                             sizeof memory) &&
-        memory.PrivateUsage != 0) {
-        usage.private_bytes = memory.PrivateUsage;
-    } else {
-        usage.private_bytes = CommittedPrivateBytes();
+    const bool reported = GetProcessMemoryInfo(GetCurrentProcess(),
+                                               reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    usage.private_bytes = reported && memory.PrivateUsage != 0 ? memory.PrivateUsage : CommittedPrivateBytes();
+    if (reported) {
+        usage.pagefile_bytes = memory.PagefileUsage;
+        usage.working_set_bytes = memory.WorkingSetSize;
     }
     usage.tls_slots = TlsSlotsInUse();
     return usage;
@@ -188,4 +188,4 @@ std::string Describe(const ResourceUsage& usage) {
     return text;
 }
 
-}  // namespace zorvane::reliability
+}  // namespace zorvane::test

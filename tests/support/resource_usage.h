@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-namespace zorvane::reliability {
+namespace zorvane::test {
 
 struct ResourceUsage {
     long kernel_handles = 0;  // GetProcessHandleCount, or valid handles in the handle table
@@ -14,6 +14,10 @@ struct ResourceUsage {
     long user_objects = 0;    // GetGuiResources, or the process's windows, children included
     std::size_t private_bytes = 0;  // PrivateUsage, or committed private pages (VirtualQuery)
     long tls_slots = 0;  // TLS indexes in use (the PEB's bitmaps); a process has 1088
+    // As the system reports them; under Wine the resident anonymous memory and all
+    // resident memory of the Linux process.
+    std::size_t pagefile_bytes = 0;
+    std::size_t working_set_bytes = 0;
 };
 
 ResourceUsage SampleResources();
@@ -22,10 +26,10 @@ ResourceUsage SampleResources();
 // handle table.
 std::map<std::wstring, long> HandlesByType();
 
-// How each figure was taken, for the test's report.
+// How each figure was taken, for the report.
 std::wstring ResourceSources();
 
 // "handles 31, GDI 24, USER 15, private 6.1 MiB, TLS 5"
 std::string Describe(const ResourceUsage& usage);
 
-}  // namespace zorvane::reliability
+}  // namespace zorvane::test
