@@ -108,6 +108,10 @@ const VARIANT& Call::Value(std::size_t i) const {
     return *value;
 }
 
+void Call::Mismatch(std::size_t i, const wchar_t* description) const {
+    throw DispatchFault{DISP_E_TYPEMISMATCH, ArgumentIndex(i), description};
+}
+
 void Call::Coerce(std::size_t i, VARTYPE type, VARIANT& out) const {
     const VARIANT& value = Value(i);
     if (V_VT(&value) & VT_ARRAY) throw DispatchFault{DISP_E_TYPEMISMATCH, ArgumentIndex(i)};
@@ -183,7 +187,12 @@ HRESULT InvokeFailed(EXCEPINFO* excep, UINT* arg_error, REFIID iid, const wchar_
         throw;
     } catch (const DispatchFault& fault) {
         if (fault.argument >= 0 && arg_error != nullptr) *arg_error = static_cast<UINT>(fault.argument);
-        return SetErrorInfoFor(iid, fault.hr, source, ErrorText(fault.hr));
+        try {
+            return SetErrorInfoFor(iid, fault.hr, source,
+                                   fault.description != nullptr ? fault.description : ErrorText(fault.hr));
+        } catch (...) {
+            return fault.hr;
+        }
     } catch (...) {
         // Error information first: it also tells the code and the words to report.
         const HRESULT hr = HresultFromCaughtException(iid, source);
@@ -289,6 +298,20 @@ VARTYPE ArgumentType(ITypeInfo* info, const TYPEDESC& type) noexcept {
     return VT_VARIANT;
 }
 
+// Arguments laid out for ITypeInfo::Invoke; the copies among them are ours to clear.
+struct LaidOut {
+    std::vector<VARIANT> values;
+    std::vector<bool> owned;
+    LaidOut() = default;
+    LaidOut(const LaidOut&) = delete;
+    LaidOut& operator=(const LaidOut&) = delete;
+    ~LaidOut() {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (owned[i]) VariantClear(&values[i]);
+        }
+    }
+};
+
 bool Fits(const VARIANT& argument, VARTYPE type) noexcept {
     const VARIANT* value = &argument;
     if (V_VT(value) == (VT_VARIANT | VT_BYREF)) value = V_VARIANTREF(value);
@@ -351,27 +374,46 @@ HRESULT InvokeThroughTypeInfo(ITypeInfo* info, void* object, DISPID id, WORD fla
             }
         }
 
-        // Named arguments go to ITypeInfo::Invoke in their places; a put's value stays named.
-        const bool lay_out = named > 0 && !put;
-        std::vector<VARIANT> laid_out;
+        // What ITypeInfo::Invoke gets: named arguments in their places (a put's value stays
+        // named), and a copy of each value given by value for an [in, out] parameter, into
+        // which it would write back.
+        bool copies = false;
+        for (UINT p = 0; p < parameters; ++p) {
+            const bool out = (function.Parameter(p).paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0;
+            if (out && slots[p] >= 0 && !(V_VT(&params->rgvarg[slots[p]]) & VT_BYREF)) copies = true;
+        }
+        LaidOut laid_out;
         DISPPARAMS positional_params{};
         DISPPARAMS* passed = params;
-        if (lay_out) {
+        if ((named > 0 || copies) && !put) {
             UINT given = 0;
             for (UINT p = 0; p < parameters; ++p) {
                 if (slots[p] >= 0) given = p + 1;
             }
-            laid_out.resize(given);
+            laid_out.values.resize(given);
+            laid_out.owned.resize(given, false);
             for (UINT p = 0; p < given; ++p) {
-                VARIANT& to = laid_out[given - 1 - p];
-                if (slots[p] >= 0) {
-                    to = params->rgvarg[slots[p]];  // borrowed, as ITypeInfo::Invoke borrows it
-                } else {
+                const UINT at = given - 1 - p;
+                VARIANT& to = laid_out.values[at];
+                VariantInit(&to);
+                if (slots[p] < 0) {
                     V_VT(&to) = VT_ERROR;
                     V_ERROR(&to) = DISP_E_PARAMNOTFOUND;
+                    continue;
+                }
+                const VARIANT& from = params->rgvarg[slots[p]];
+                const bool out = (function.Parameter(p).paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0;
+                if (out && !(V_VT(&from) & VT_BYREF)) {
+                    if (FAILED(VariantCopy(&to, const_cast<VARIANT*>(&from)))) {
+                        if (arg_error != nullptr) *arg_error = static_cast<UINT>(slots[p]);
+                        return DISP_E_TYPEMISMATCH;
+                    }
+                    laid_out.owned[at] = true;
+                } else {
+                    to = from;  // borrowed, as ITypeInfo::Invoke borrows it
                 }
             }
-            positional_params = {laid_out.data(), nullptr, given, 0};
+            positional_params = {laid_out.values.data(), nullptr, given, 0};
             passed = &positional_params;
         }
 

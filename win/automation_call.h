@@ -35,6 +35,7 @@ struct MemberShape {
 struct DispatchFault {
     HRESULT hr;
     int argument = -1;
+    const wchar_t* description = nullptr;  // words of our own; the code's own text when null
 };
 
 class Call {
@@ -56,6 +57,8 @@ public:
     std::wstring Text(std::size_t i) const;
     // Parameter i as it was passed, by-reference values followed.
     const VARIANT& Value(std::size_t i) const;
+    // Parameter i does not fit what the member needs: DISP_E_TYPEMISMATCH naming it.
+    [[noreturn]] void Mismatch(std::size_t i, const wchar_t* description) const;
 
     // The value of a property put, as parameter index kPutValue.
     static constexpr std::size_t kPutValue = 4;

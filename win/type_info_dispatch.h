@@ -6,6 +6,9 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <new>
+#include <vector>
+
 #include "common/component_title.h"
 #include "win/automation_call.h"
 #include "win/com_error.h"
@@ -40,6 +43,9 @@ public:
         Microsoft::WRL::ComPtr<ITypeInfo> info;
         const HRESULT hr = Source::Get(&info);
         if (FAILED(hr)) return hr;
+        for (UINT i = 0; i < count; ++i) {
+            if (names[i] == nullptr) return NamesWithoutNull(info.Get(), names, count, ids);
+        }
         return DispGetIDsOfNames(info.Get(), names, count, ids);
     }
 
@@ -70,6 +76,23 @@ public:
     }
 
 private:
+    // A null name is no name: the type information would match it to an unnamed parameter.
+    static HRESULT NamesWithoutNull(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
+        try {
+            wchar_t nothing[] = L"";
+            std::vector<LPOLESTR> named(names, names + count);
+            for (LPOLESTR& name : named) {
+                if (name == nullptr) name = nothing;
+            }
+            const HRESULT hr = DispGetIDsOfNames(info, named.data(), count, ids);
+            return FAILED(hr) ? hr : DISP_E_UNKNOWNNAME;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    }
+
     static HRESULT Refused(HRESULT hr) noexcept {
         try {
             return SetErrorInfoFor(__uuidof(Interface), hr, kComponentTitle, ErrorText(hr));

@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include <algorithm>
+
 #include "tests/support/pump.h"
 #include "tests/wine/fuzz/journal.h"
 #include "tests/wine/fuzz/random.h"
@@ -72,6 +74,14 @@ HRESULT HostObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
 
 HRESULT HostObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
     if (names == nullptr || ids == nullptr || count == 0) return E_INVALIDARG;
+    // A reference of our own for the call: a call back may let go of us.
+    AddRef();
+    struct Unref {
+        HostObject* self;
+        ~Unref() { self->Release(); }
+    } unref{this};
+    if (behaviour_ == Behaviour::CallsBack && call_back) call_back();
+    if (behaviour_ == Behaviour::Pumps) test::DispatchPending();
     if (behaviour_ == Behaviour::NamesNoId) return S_OK;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     if (behaviour_ == Behaviour::NamesUnknown) return DISP_E_UNKNOWNNAME;
@@ -155,10 +165,13 @@ ObjectPool::~ObjectPool() {
 
 void ObjectPool::Populate(Random& random, int count, const std::vector<LONG>& windows,
                           std::function<void()> call_back) {
+    // Three forms, then one object of each misbehaviour, then any.
+    const int kinds = static_cast<int>(Behaviour::kCount);
+    count = std::max(count, 2 + kinds);
     for (int i = 0; i < count; ++i) {
-        // The first few behave; the rest misbehave one way each.
-        const auto behaviour = i < 3 ? Behaviour::Form
-                                     : static_cast<Behaviour>(random.Below(static_cast<std::size_t>(Behaviour::kCount)));
+        const auto behaviour = i < 3           ? Behaviour::Form
+                               : i < 2 + kinds ? static_cast<Behaviour>(i - 2)
+                                               : static_cast<Behaviour>(random.Below(static_cast<std::size_t>(kinds)));
         auto* object = new HostObject(static_cast<int>(objects_.size()), behaviour);
         object->window_answer = windows.empty() ? 0 : windows[random.Below(windows.size())];
         object->failure = random.Pick(kFailures);

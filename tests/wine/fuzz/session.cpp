@@ -381,6 +381,8 @@ private:
     void Idle();
     void InitCall();
     void CanUnloadNowCall();
+    void LetGo();
+    void ShowTool();
     void ArmModuleInfoFault();
 
     // helpers of the steps
@@ -449,6 +451,7 @@ private:
     LONG byref_long_ = 9;
     VARIANT byref_variant_{};
     IDispatch* byref_object_ = nullptr;
+    IDispatch* byref_stream_ = nullptr;
 };
 
 class Session::Scope {
@@ -533,6 +536,7 @@ Session::Session(const RunOptions& options) : options_(options), random_(options
 
 Session::~Session() {
     for (const auto& [serial, id] : breakers_) CancelDeferred(id);
+    if (byref_stream_ != nullptr) byref_stream_->Release();
     if (stale_ != nullptr) stale_->Release();
     if (drop_timer1_ != nullptr) UnhookWindowsHookEx(drop_timer1_);
     if (host_frame_ != nullptr) DestroyWindow(host_frame_);
@@ -724,10 +728,10 @@ IVELTPlugin* Session::AnyPlugin() {
 void Session::Step() {
     enum Action {
         kCreate, kClassObject, kQuery, kRelease, kReleaseAll, kModuleInfo, kDispatch, kVtable, kUser, kTick,
-        kInit, kCanUnload, kArmFault, kActions
+        kInit, kCanUnload, kArmFault, kUnload, kShow, kActions
     };
-    static const unsigned kTopWeights[kActions] = {6, 5, 4, 5, 1, 5, 32, 12, 14, 8, 5, 2, 2};
-    static const unsigned kNestedWeights[kActions] = {2, 2, 2, 3, 1, 2, 30, 10, 14, 6, 4, 3, 0};
+    static const unsigned kTopWeights[kActions] = {6, 5, 4, 5, 1, 5, 32, 12, 16, 10, 5, 2, 2, 1, 5};
+    static const unsigned kNestedWeights[kActions] = {2, 2, 2, 3, 1, 2, 30, 10, 14, 6, 4, 3, 0, 1, 2};
     const bool nested = depth() > 0;
     const std::span<const unsigned> weights(nested ? kNestedWeights : kTopWeights, kActions);
     switch (static_cast<Action>(random_.Weighted(weights))) {
@@ -744,6 +748,8 @@ void Session::Step() {
         case kInit: InitCall(); break;
         case kCanUnload: CanUnloadNowCall(); break;
         case kArmFault: ArmModuleInfoFault(); break;
+        case kUnload: LetGo(); break;
+        case kShow: ShowTool(); break;
         default: break;
     }
 }
@@ -1389,6 +1395,49 @@ void Session::InvokeCall(IDispatch* target, Face face, Kind kind) {
     if (excep_given) FreeExcepInfo(excep);
 }
 
+void Session::ShowTool() {
+    // The host shows its tool window as hosts do: plainly, owned by its frame, or modally.
+    Held* held = PickHeld([](const Held& h) { return h.kind == Kind::Tool && h.iid == IID_IDispatch; });
+    if (held == nullptr) return ReadModuleInfo();
+    Count("the host shows the tool window");
+    auto* tool = static_cast<IDispatch*>(static_cast<void*>(held->pointer));
+    tool->AddRef();
+    const Member& show = *FindMemberNamed(SurfaceOf(Face::Tool), L"Show");
+    ArgPack pack(Sources());
+    const unsigned way = random_.Below(10);
+    VARIANT modal;
+    V_VT(&modal) = VT_I4;
+    V_I4(&modal) = way == 9 ? 1 : 0;
+    VARIANT owner;
+    V_VT(&owner) = VT_I4;
+    V_I4(&owner) = static_cast<LONG>(reinterpret_cast<LONG_PTR>(host_frame_));
+    if (way >= 6) {
+        pack.AddValue(modal, Format("I4 %ld", V_I4(&modal)));
+        pack.AddValue(owner, "the host's frame");
+    }
+    pack.Seal();
+    const std::string line = Format("frmZorvane Invoke(Show) %s", pack.Describe().c_str());
+    HRESULT hr = S_OK;
+    std::uint64_t ticket = 0;
+    {
+        Scope scope(*this, FrameKind::Call, line, show.effects);
+        ticket = scope.ticket();
+        ArmModalBreaker(scope.frame().serial);
+        hr = tool->Invoke(show.id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, pack.params(), nullptr, nullptr, nullptr);
+        const auto breaker = breakers_.find(scope.frame().serial);
+        if (breaker != breakers_.end()) {
+            CancelDeferred(breaker->second);
+            breakers_.erase(breaker);
+        }
+    }
+    Record(hr);
+    Journal::Result(ticket, Hex(hr));
+    // Shown already, a modal Show is refused as a form refuses it.
+    if (hr != S_OK && !(way == 9 && hr == static_cast<HRESULT>(0x800A0190))) Journal::Fail(line + " answered " + Hex(hr));
+    SetErrorInfo(0, nullptr);
+    tool->Release();
+}
+
 void Session::VtableCall() {
     Held* held = PickHeld([](const Held& h) { return h.kind == Kind::PlugIn || h.kind == Kind::Tool; });
     if (held == nullptr) return CreatePlugIn();
@@ -1604,9 +1653,12 @@ HRESULT Session::HelperStream(const HelperProfile& profile, IDispatch* stream, V
         case 3: V_VT(&result) = VT_I4; V_I4(&result) = 5; break;
         case 4: V_VT(&result) = VT_DISPATCH | VT_BYREF; V_DISPATCHREF(&result) = nullptr; break;
         default:
-            byref_object_ = stream;
+            // A reference to the stream, which the host keeps alive meanwhile.
+            stream->AddRef();
+            if (byref_stream_ != nullptr) byref_stream_->Release();
+            byref_stream_ = stream;
             V_VT(&result) = VT_DISPATCH | VT_BYREF;
-            V_DISPATCHREF(&result) = &byref_object_;
+            V_DISPATCHREF(&result) = &byref_stream_;
             break;
     }
     return S_OK;
@@ -1719,11 +1771,11 @@ void Session::UserAction() {
     HWND editor = Editor();
     HWND about = About();
     const bool usable = editor != nullptr && IsWindowVisible(editor) && IsWindowEnabled(editor);
-    enum { kType, kAdd, kDelete, kPress, kCheck, kHelp, kClose, kAboutClose, kSpot, kKinds };
+    enum { kType, kAdd, kDelete, kPress, kCheck, kHelp, kClose, kRule, kAboutClose, kSpot, kKinds };
     unsigned weights[kKinds] = {};
     if (usable) {
-        const unsigned editor_weights[] = {30, 18, 8, 10, 8, 4, 5};
-        for (int i = 0; i < 7; ++i) weights[i] = editor_weights[i];
+        const unsigned editor_weights[] = {20, 10, 8, 10, 8, 3, 4, 25};
+        for (int i = 0; i < 8; ++i) weights[i] = editor_weights[i];
     }
     if (about != nullptr && IsWindowVisible(about)) {
         weights[kAboutClose] = 4;
@@ -1792,6 +1844,21 @@ void Session::UserAction() {
         case kClose: {
             Scope scope(*this, FrameKind::User, "user closes the rule editor", 0, kOtherUser);
             SendMessageW(editor, WM_CLOSE, 0, 0);
+            break;
+        }
+        case kRule: {
+            // A whole rule, mostly a good one: channel, minimum, maximum, then the button.
+            static const wchar_t* const kChannels[] = {L"1", L"5", L"7", L"512", L"9", L"300"};
+            static const wchar_t* const kBounds[] = {L"0", L"10", L"100", L"200", L"255", L"50"};
+            std::wstring texts[] = {random_.Pick(kChannels), random_.Pick(kBounds), random_.Pick(kBounds)};
+            if (std::stoi(texts[2]) < std::stoi(texts[1])) std::swap(texts[1], texts[2]);
+            if (random_.Chance(15)) texts[random_.Below(3)] = WithSeparator(random_.Pick(kRuleTexts), decimal_);
+            Scope scope(*this, FrameKind::User,
+                        Format("user adds the rule \"%s\" \"%s\" \"%s\"", Printable(texts[0]).c_str(),
+                               Printable(texts[1]).c_str(), Printable(texts[2]).c_str()),
+                        0, kAddClick);
+            controls->Type(texts[0], texts[1], texts[2], test::Typing::SetText);
+            test::Click(controls->add_button);
             break;
         }
         case kAboutClose: {
@@ -1958,6 +2025,31 @@ void Session::CanUnloadNowCall() {
         Journal::Fail("DllCanUnloadNow answered S_FALSE though nothing of the DLL is in use");
     }
     if (hr == S_OK) Unloaded();
+}
+
+void Session::LetGo() {
+    // The host closes the windows, lets go of everything and asks whether the module may go.
+    Count("host lets go of everything");
+    if (HWND about = About()) {
+        Scope scope(*this, FrameKind::User, "user closes the about window", 0, kOtherUser);
+        SendMessageW(about, WM_CLOSE, 0, 0);
+    }
+    if (HWND editor = Editor()) {
+        Scope scope(*this, FrameKind::User, "user closes the rule editor", 0, kOtherUser);
+        SendMessageW(editor, WM_CLOSE, 0, 0);
+    }
+    ReleaseEverything();
+    if (locks_ > 0 && random_.Chance(70)) {
+        IClassFactory* factory = nullptr;
+        get_class_object_(kPlugInClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        Journal::Note(depth(), "the host unlocks the class object");
+        while (locks_ > 0) {
+            factory->LockServer(FALSE);
+            --locks_;
+        }
+        factory->Release();
+    }
+    CanUnloadNowCall();
 }
 
 void Session::Unloaded() {
