@@ -101,9 +101,10 @@ int RunChild(const Arguments& arguments) {
     } catch (const std::exception& e) {
         Journal::Fail(std::string("the fuzzer could not run: ") + e.what());
     }
-    std::printf("seed %llu: %llu steps, %llu calls, %zu distinct result codes\n", static_cast<unsigned long long>(seed),
-                static_cast<unsigned long long>(figures.steps), static_cast<unsigned long long>(figures.calls),
-                figures.codes.size());
+    std::printf("seed %llu: %llu steps, %llu calls, %zu distinct result codes, journal digest %016llx\n",
+                static_cast<unsigned long long>(seed), static_cast<unsigned long long>(figures.steps),
+                static_cast<unsigned long long>(figures.calls), figures.codes.size(),
+                static_cast<unsigned long long>(Journal::digest()));
     std::fflush(stdout);
     if (!arguments.summary.empty()) {
         std::ofstream out(arguments.summary);

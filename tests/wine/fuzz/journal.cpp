@@ -171,7 +171,18 @@ DWORD WINAPI Watchdog(void*) noexcept {
     }
 }
 
+// A digest of every line: two runs of a seed that did the same have the same digest.
+std::uint64_t g_digest = 1469598103934665603ULL;
+
+void Digest(std::string_view text) noexcept {
+    for (const char c : text) {
+        g_digest ^= static_cast<unsigned char>(c);
+        g_digest *= 1099511628211ULL;
+    }
+}
+
 void Store(int depth, std::string_view text, std::uint64_t number) noexcept {
+    Digest(text);
     Line& line = g_lines[number % kLines];
     line.number = 0;
     const int indent = depth < 0 ? 0 : depth > 8 ? 16 : depth * 2;
@@ -215,6 +226,7 @@ std::uint64_t Journal::Call(int depth, std::string_view line) {
 
 void Journal::Result(std::uint64_t ticket, std::string_view text) {
     ++g_progress;
+    Digest(text);
     Line& line = g_lines[ticket % kLines];
     if (line.number == ticket) {
         const std::size_t used = std::strlen(line.text);
@@ -240,6 +252,8 @@ void Journal::Fail(std::string_view why) {
 }
 
 void Journal::PrintRecent() { PrintLines(); }
+
+std::uint64_t Journal::digest() noexcept { return g_digest; }
 
 std::string Format(const char* format, ...) {
     char buffer[1024];

@@ -1413,7 +1413,11 @@ void Session::ShowTool() {
     V_I4(&owner) = static_cast<LONG>(reinterpret_cast<LONG_PTR>(host_frame_));
     if (way >= 6) {
         pack.AddValue(modal, Format("I4 %ld", V_I4(&modal)));
-        pack.AddValue(owner, "the host's frame");
+        if (random_.Chance(50)) {
+            pack.AddValue(owner, "the host's frame");
+        } else {
+            pack.AddWanted(Want::Object);  // the host's own form object, as it is
+        }
     }
     pack.Seal();
     const std::string line = Format("frmZorvane Invoke(Show) %s", pack.Describe().c_str());
@@ -1432,8 +1436,16 @@ void Session::ShowTool() {
     }
     Record(hr);
     Journal::Result(ticket, Hex(hr));
-    // Shown already, a modal Show is refused as a form refuses it.
-    if (hr != S_OK && !(way == 9 && hr == static_cast<HRESULT>(0x800A0190))) Journal::Fail(line + " answered " + Hex(hr));
+    // Shown already, a modal Show is refused as a form refuses it; an owner that is no form
+    // is a mismatch of that argument, one that is nothing needs an object.
+    // (an object naming a window that is not there is an invalid call).
+    const bool refused_owner = (hr == DISP_E_TYPEMISMATCH || hr == static_cast<HRESULT>(0x800A01A8) ||
+                                hr == static_cast<HRESULT>(0x800A0005)) &&
+                               pack.count() == 2;
+    if (hr != S_OK && !refused_owner && !(way == 9 && hr == static_cast<HRESULT>(0x800A0190))) {
+        Journal::Fail(line + " answered " + Hex(hr));
+    }
+    if (pack.Changes() != "") Journal::Fail(line + ": the arguments were changed");
     SetErrorInfo(0, nullptr);
     tool->Release();
 }
