@@ -74,13 +74,11 @@ HRESULT ReadLong(const ScriptedState& state, const VARIANT& argument, LONG& valu
     return S_OK;
 }
 
-class ScriptedStream final : public win::ComObject<ScriptedStream, IDispatch> {
+// An IDispatch without type information: names and calls are all there is.
+template <class Derived>
+class PlainDispatch : public win::ComObject<Derived, IDispatch> {
 public:
     static constexpr bool kHoldsModule = false;
-    explicit ScriptedStream(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {
-        ++state_->live_streams;
-    }
-    ~ScriptedStream() override { --state_->live_streams; }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         if (count == nullptr) return E_POINTER;
@@ -91,6 +89,15 @@ public:
         if (info != nullptr) *info = nullptr;
         return DISP_E_BADINDEX;
     }
+};
+
+class ScriptedStream final : public PlainDispatch<ScriptedStream> {
+public:
+    explicit ScriptedStream(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {
+        ++state_->live_streams;
+    }
+    ~ScriptedStream() override { --state_->live_streams; }
+
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
         static constexpr Name kNames[] = {{L"UserInteraction", kUserInteraction}, {L"SetChannel", kSetChannel}};
@@ -141,20 +148,10 @@ private:
     std::shared_ptr<ScriptedState> state_;
 };
 
-class ScriptedObject final : public win::ComObject<ScriptedObject, IDispatch> {
+class ScriptedObject final : public PlainDispatch<ScriptedObject> {
 public:
-    static constexpr bool kHoldsModule = false;
     explicit ScriptedObject(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {}
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        if (count == nullptr) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
-        if (info != nullptr) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
         static constexpr Name kNames[] = {{L"ChannelGetValue", kChannelGetValue}, {L"MyStream", kMyStream}};

@@ -131,14 +131,8 @@ struct Outcome {
     }
 };
 
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-int Pixels(int twips) { return MulDiv(twips, ScreenDpi(), 1440); }
+int Pixels(int twips) { return PixelsX(twips); }
+int ScreenDpi() { return PixelsX(1440); }
 
 RECT WindowRect(HWND window) {
     RECT rect{};
