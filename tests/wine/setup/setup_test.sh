@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The setup under Wine, each case in a prefix of its own copied from a fresh template.
-# Usage: setup_test.sh <case> [args]; the paths come from the environment, as
-# tests/wine/setup/CMakeLists.txt sets them. Cases:
+# Usage: setup_test.sh <settings> <case> [args]; <settings> names the paths of one build
+# (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). Cases:
 #   template           creates the fresh prefix that the other cases copy
 #   install_uninstall  silent install: files, registration, uninstall entry, version block, a
 #                      script client creating the plug-in; the quiet uninstall string restores
@@ -13,11 +13,15 @@
 #   in_use             Zorvane.dll held by a client: exit code 4 from setup and uninstaller,
 #                      the old installation intact; with windows: the box, the client quits,
 #                      Retry installs
+#   not_registered     a Zorvane.dll that cannot be loaded: exit code 5, installed for the
+#                      uninstaller to remove
 #   screenshot <png>   the first page in German (scripts/setup-screenshot.sh)
 set -euo pipefail
 
-case_name=$1
-here=$(cd "$(dirname "$0")" && pwd)
+source "$1"
+case_name=$2
+shift
+
 template=$WORK_DIR/template-prefix
 prefix=$WORK_DIR/prefix-$case_name
 scratch=$WORK_DIR/scratch-$case_name
@@ -38,12 +42,18 @@ die() {
   exit 1
 }
 
-# The setup's windows and the probe must share one display.
-if [ -z "${DISPLAY:-}" ]; then
-  source "$here/../../../scripts/lib.sh"
-  ensure_display
-  trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid"' EXIT
-fi
+# A display of its own: the setup's windows take no focus from those of tests running
+# beside it, and a screenshot shows nothing else.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'stop_wine; kill "$xvfb_pid"; rm -f "$display_file"' EXIT
+for _ in $(seq 100); do
+  [ -s "$display_file" ] && break
+  sleep 0.1
+done
+[ -s "$display_file" ] || die "Xvfb did not start"
+export DISPLAY=:$(cat "$display_file")
 
 # The locale the Windows programs see; Linux need not have it, so keep bash's complaint
 # about it (from wine-run) out of the programs' output.
@@ -75,8 +85,8 @@ make_template() {
 fresh_prefix() {
   stop_wine
   rm -rf "$prefix" "$scratch"
-  mkdir -p "$scratch"
-  cp -a "$template" "$prefix"
+  mkdir -p "$scratch" "$prefix"
+  cp -a "$template/." "$prefix"
 }
 
 register_host() { w regsvr32 /s "$(winpath "$VELT_DLL")" || die "regsvr32 VELTTypeLib.dll failed"; }
@@ -147,6 +157,20 @@ expect_same_as() {
 # expect_installed <folder> <version> <the DLL it must hold>: the files, the registration and
 # the one uninstall entry of an installation.
 expect_installed() {
+  expect_files_and_entry "$@"
+  local key name wanted
+  while IFS='|' read -r key name wanted; do
+    expect_reg "$key" "$name" "$wanted"
+  done <<EOF
+HKCR\\CLSID\\$clsid\\InprocServer32||$1\\Zorvane.dll
+HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment
+HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid
+HKCR\\TypeLib\\$libid\\1.0\\0\\win32||$1\\Zorvane.dll
+EOF
+}
+
+# expect_files_and_entry <folder> <version> <the DLL it must hold>: all but the registration.
+expect_files_and_entry() {
   local folder=$1 version=$2 dll=$3 unix_folder
   unix_folder=$(unixpath "$folder")
   local files
@@ -158,10 +182,6 @@ expect_installed() {
   while IFS='|' read -r key name wanted; do
     expect_reg "$key" "$name" "$wanted"
   done <<EOF
-HKCR\\CLSID\\$clsid\\InprocServer32||$folder\\Zorvane.dll
-HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment
-HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid
-HKCR\\TypeLib\\$libid\\1.0\\0\\win32||$folder\\Zorvane.dll
 $uninstall_key|DisplayName|Zorvane
 $uninstall_key|DisplayVersion|$version
 $uninstall_key|Publisher|Ulvmar
@@ -352,6 +372,18 @@ in_use)
   expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
   ;;
 
+not_registered)
+  fresh_prefix
+  register_host
+  snapshot before
+  expect_exit 5 "$(winpath "$UNLOADABLE_SETUP_EXE")" /S
+  expect_files_and_entry "$program_folder" 0.2.0.4 "$UNLOADABLE_DLL"
+  expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>"
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  expect_same_as before
+  ;;
+
 screenshot)
   out=$2
   fresh_prefix
@@ -359,9 +391,11 @@ screenshot)
   stop_wine
   wine_locale=de_DE.UTF-8
   w "$(winpath "$SETUP_EXE")" >/dev/null 2>&1 &
+  setup_pid=$!
   w "$(winpath "$PROBE")" gui 'window=Zorvane 0.2.0.4' click=#1 \
     'window=Installation von Zorvane 0.2.0.4' show=Willkommen rect "touch=$(winpath "$scratch/shown")" \
     "await=$(winpath "$scratch/taken")" click=#2 box click=#6 >"$scratch/gui.out" 2>&1 &
+  probe_pid=$!
   for i in $(seq 600); do
     [ -e "$scratch/shown" ] && break
     sleep 0.1
@@ -371,7 +405,7 @@ screenshot)
   sleep 1 # let it paint
   xwd -root -display "$DISPLAY" | convert xwd:- -crop "${width}x${height}+${x}+${y}" +repage "$out"
   touch "$scratch/taken"
-  wait
+  wait "$probe_pid" "$setup_pid" || true
   echo "$out: ${width}x${height}"
   ;;
 
@@ -380,10 +414,10 @@ screenshot)
   ;;
 esac
 
-stop_wine
 if [ "$problems" -ne 0 ]; then
   echo "$problems problem(s); the prefix is kept in $prefix"
   exit 1
 fi
+stop_wine
 [ "$case_name" = template ] || rm -rf "$prefix" "$scratch"
 echo "setup $case_name: passed"
