@@ -3,7 +3,8 @@
 //                                         creates the object as a host does, prints the path
 //                                         of the DLL it came from, keeps it loaded until
 //                                         <stop file> exists, then lets go of it and creates
-//                                         <released file>
+//                                         <released file> (a script cannot stand in here:
+//                                         Wine's WScript.Sleep and WScript.StdIn are stubs)
 //   setup_probe version <file>             prints the file's version block
 //   setup_probe gui <step>...              drives the setup's windows, one step after another:
 //     window=<caption>  waits for an enabled top-level window whose caption starts so
