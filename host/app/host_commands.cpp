@@ -206,8 +206,8 @@ bool HostCommands::Term(bool* result) {
         if (result != nullptr) *result = answer;
         // The host lets go of the plug-in after Term. Its window, loaded, would keep the
         // component in memory with its rules and interval: the host closes it (with its
-        // pane when docked, as the close box does when floating) and frees the component
-        // at once rather than after COM's usual delay, so that loading starts afresh.
+        // pane when docked, as the close box does when floating), so that the component
+        // can be freed and the next "Plugin laden" starts afresh.
         if (docked_) {
             docked_ = false;
             frame_.ClosePane();
@@ -218,7 +218,7 @@ bool HostCommands::Term(bool* result) {
         }
         ForgetToolWindow();
         session_.Unload();
-        CoFreeUnusedLibrariesEx(0, 0);
+        CoFreeUnusedLibraries();
         log_.Note(L"> Plugin freigegeben");
     });
 }
