@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -298,6 +299,7 @@ TEST_F(RegistrationTest, ARefusedStepLeavesTheClassesRootAsItWas) {
             ZorvaneDll dll(copy_);
             result = dll.RegisterServer();
         }
+        std::printf("%s: 0x%08lX\n", c.name, static_cast<unsigned long>(result));
         EXPECT_TRUE(FAILED(result)) << "registered over a key the registry refuses to extend";
         if (c.refused) {
             EXPECT_EQ(result, *c.refused);

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -171,6 +171,8 @@ const HostCase kHosts[] = {
     {"always the same stream object", [](ScriptedHelper& h) { h.script().new_stream_each_read = false; }, true},
 };
 
+
+void PrintTo(const HostCase& c, std::ostream* out) { *out << c.name; }
 
 class HostsUnlikeOursTest : public testing::TestWithParam<HostCase> {
 protected:
