@@ -234,11 +234,19 @@ IVELTPluginHelper* ScriptedHelper::as_helper() const noexcept {
     return reinterpret_cast<IVELTPluginHelper*>(object_.Get());
 }
 
+HelperScript& ScriptedHelper::script() noexcept { return state_->script; }
 std::map<LONG, LONG>& ScriptedHelper::values() noexcept { return state_->values; }
 const std::vector<std::wstring>& ScriptedHelper::calls() const noexcept { return state_->calls; }
 void ScriptedHelper::ClearCalls() { state_->calls.clear(); }
 int ScriptedHelper::depth() const noexcept { return state_->depth; }
 int ScriptedHelper::deepest() const noexcept { return state_->deepest; }
 int ScriptedHelper::live_streams() const noexcept { return state_->live_streams; }
+
+ULONG ScriptedHelper::kept_stream_references() const noexcept {
+    IDispatch* stream = state_->same_stream.Get();
+    if (stream == nullptr) return 0;
+    stream->AddRef();
+    return stream->Release();
+}
 
 }  // namespace zorvane::test

@@ -4,6 +4,7 @@
 #include "ui/win32/form_errors.h"
 #include "ui/win32/text_fit.h"
 #include "win/com_error.h"
+#include "win/module_count.h"
 #include "win/scope_exit.h"
 #include "win/this_module.h"
 
@@ -263,6 +264,9 @@ void Form::Forget() noexcept {
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    // A handler may run a box's modal loop, in which a host may close the window, let go
+    // of everything and unload unused libraries: the module stays until we return.
+    const win::ModuleHold hold;
     Form* form = nullptr;
     if (message == WM_NCCREATE) {
         form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
