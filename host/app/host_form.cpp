@@ -3,27 +3,18 @@
 #include <olectl.h>
 
 #include "win/automation_call.h"
-#include "win/com_object.h"
+#include "win/plain_dispatch.h"
 
 namespace zorvane::host_app {
 namespace {
 
-class HostForm final : public win::ComObject<HostForm, IDispatch> {
+class HostForm final : public win::PlainDispatch<HostForm> {
 public:
     // The host's own object: it does not hold any module of ours in memory.
     static constexpr bool kHoldsModule = false;
 
     explicit HostForm(HWND window) noexcept : window_(window) {}
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        if (count == nullptr) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
-        if (info != nullptr) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
         if (names == nullptr || ids == nullptr) return E_POINTER;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "win/com_object.h"
+#include "win/plain_dispatch.h"
 #include "win/handles.h"
 
 namespace zorvane::test {
@@ -74,25 +75,9 @@ HRESULT ReadLong(const ScriptedState& state, const VARIANT& argument, LONG& valu
     return S_OK;
 }
 
-// An IDispatch without type information: names and calls are all there is.
-template <class Derived>
-class PlainDispatch : public win::ComObject<Derived, IDispatch> {
+class ScriptedStream final : public win::PlainDispatch<ScriptedStream> {
 public:
     static constexpr bool kHoldsModule = false;
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        if (count == nullptr) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
-        if (info != nullptr) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
-};
-
-class ScriptedStream final : public PlainDispatch<ScriptedStream> {
-public:
     explicit ScriptedStream(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {
         ++state_->live_streams;
     }
@@ -148,8 +133,9 @@ private:
     std::shared_ptr<ScriptedState> state_;
 };
 
-class ScriptedObject final : public PlainDispatch<ScriptedObject> {
+class ScriptedObject final : public win::PlainDispatch<ScriptedObject> {
 public:
+    static constexpr bool kHoldsModule = false;
     explicit ScriptedObject(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {}
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
