@@ -12,17 +12,28 @@
 //   slot of the module instead; freeing the slot frees every thread's state.
 // The unwinder's own lock (one semaphore, created when the frames are registered) is out
 // of reach inside libgcc and stays; docs/RELIABILITY.md has the figures.
+//
+// The C runtime registers the module's unwind tables with the shared libgcc DLL instead of
+// the unwinder linked in here when a host process already has that DLL loaded (another
+// plug-in built with MinGW, say). Exceptions thrown in here are unwound by the unwinder
+// linked in here, which would then find no tables and end the host's process; so in that
+// case the tables are registered with it too, and deregistered before the module goes.
 #include <windows.h>
 
 #include <cxxabi.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace __gnu_cxx {
 void __freeres();  // libstdc++: frees the emergency pool
 }
 
 extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, void* reserved);
+
+// libgcc's registration of unwind tables, as linked into this module.
+extern "C" void __register_frame_info(const void* tables, void* object);
+extern "C" void* __deregister_frame_info(const void* tables);
 
 namespace {
 
@@ -34,6 +45,25 @@ struct ExceptionState {
 };
 
 DWORD g_exception_state_slot = FLS_OUT_OF_INDEXES;
+
+// The shared libgcc's name, as the C runtime looks it up when it registers the tables.
+constexpr wchar_t kSharedLibgcc[] = L"libgcc_s_dw2-1.dll";
+
+// Room for libgcc's bookkeeping of one table (its `struct object`, six words in GCC 12).
+alignas(void*) unsigned char g_tables_object[16 * sizeof(void*)];
+const void* g_registered_tables = nullptr;
+
+// The module's unwind tables: its .eh_frame section (the name cut to eight characters).
+const void* UnwindTables(HANDLE module) noexcept {
+    auto* const base = static_cast<BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+        if (std::memcmp(section->Name, ".eh_fram", 8) == 0) return base + section->VirtualAddress;
+    }
+    return nullptr;
+}
 
 void WINAPI FreeExceptionState(void* state) {
     if (state != nullptr) HeapFree(GetProcessHeap(), 0, state);
@@ -75,7 +105,15 @@ extern "C" BOOL WINAPI ZorvaneModuleEntry(HANDLE module, DWORD reason, void* res
         g_exception_state_slot = FlsAlloc(FreeExceptionState);
         if (g_exception_state_slot == FLS_OUT_OF_INDEXES) return FALSE;
     }
+    if (reason == DLL_PROCESS_DETACH && g_registered_tables != nullptr) {
+        __deregister_frame_info(g_registered_tables);
+        g_registered_tables = nullptr;
+    }
     const BOOL result = DllMainCRTStartup(module, reason, reserved);
+    if (reason == DLL_PROCESS_ATTACH && result && GetModuleHandleW(kSharedLibgcc) != nullptr) {
+        g_registered_tables = UnwindTables(module);
+        if (g_registered_tables != nullptr) __register_frame_info(g_registered_tables, g_tables_object);
+    }
     if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         __gnu_cxx::__freeres();
         if (g_exception_state_slot != FLS_OUT_OF_INDEXES) FlsFree(g_exception_state_slot);

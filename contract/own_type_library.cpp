@@ -1,35 +1,29 @@
 #include "contract/own_type_library.h"
 
+#include "contract/type_library_cache.h"
 #include "win/com_error.h"
 #include "win/this_module.h"
 
 namespace zorvane {
 namespace {
 
-// A plain pointer on purpose, as in host_type_library.cpp: released by the component
-// before the module may go, never by a destructor under the loader lock.
-ITypeLib* g_library = nullptr;
+// The library embedded in the module holding this code.
+HRESULT LoadOwnLibrary(ITypeLib** library) noexcept {
+    return win::ComBoundary(IID_NULL, L"Zorvane", [library] {
+        return LoadTypeLibEx(win::ModuleFileName(win::ThisModule()).c_str(), REGKIND_NONE, library);
+    });
+}
+
+constinit TypeLibraryCache g_library(&LoadOwnLibrary);
 
 }  // namespace
 
 HRESULT OwnTypeInfo(REFIID iid, ITypeInfo** info) noexcept {
-    if (info == nullptr) return E_POINTER;
-    *info = nullptr;
-    if (g_library == nullptr) {
-        const HRESULT hr = win::ComBoundary(iid, L"Zorvane", [] {
-            return LoadTypeLibEx(win::ModuleFileName(win::ThisModule()).c_str(), REGKIND_NONE,
-                                 &g_library);
-        });
-        if (FAILED(hr)) return hr;
-    }
-    return g_library->GetTypeInfoOfGuid(iid, info);
+    return g_library.TypeInfo(iid, info);
 }
 
 void ReleaseOwnTypeInfo() noexcept {
-    if (g_library != nullptr) {
-        g_library->Release();
-        g_library = nullptr;
-    }
+    g_library.Release();
 }
 
 }  // namespace zorvane

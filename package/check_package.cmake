@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Unpacks the release zip and compares it with what went in.
-# Usage: cmake -DZIP=<zip> -DDLL=<built Zorvane.dll> -DNOTES=<package dir> -P this file.
+# Usage: cmake -DZIP=<zip> -DDLL=<built Zorvane.dll> -DNOTES=<package dir>
+#              -DSETUP=<setup file name> -P this file.
 
 get_filename_component(unpacked ${ZIP} NAME_WE)
 set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/${unpacked}-unpacked)
@@ -29,7 +30,7 @@ foreach(pair IN ITEMS "Zorvane.dll|${DLL}" "LIESMICH.txt|${NOTES}/LIESMICH.txt" 
 endforeach()
 
 # The notes: every line ends in CRLF, and each tells how to register, unregister and
-# which regsvr32 a 64-bit Windows needs.
+# which regsvr32 a 64-bit Windows needs, and names the setup of this version.
 foreach(note IN ITEMS LIESMICH.txt README.txt)
   if(NOT EXISTS ${unpacked}/${note})
     continue()
@@ -42,7 +43,7 @@ foreach(note IN ITEMS LIESMICH.txt README.txt)
     string(APPEND problems "  ${note}: not every line ends in CRLF\n")
   endif()
   file(READ ${unpacked}/${note} text)
-  foreach(needed IN ITEMS "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe")
+  foreach(needed IN ITEMS "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe" "${SETUP}")
     string(FIND "${text}" "${needed}" found)
     if(found LESS 0)
       string(APPEND problems "  ${note} does not mention ${needed}\n")

@@ -11,6 +11,7 @@
 #include "win/com_error.h"
 #include "win/com_object.h"
 #include "win/handles.h"
+#include "win/module_count.h"
 #include "win/type_info_dispatch.h"
 
 namespace zorvane {
@@ -93,6 +94,9 @@ public:
 private:
     template <class Interface, class Body>
     static HRESULT Boundary(Body&& body) noexcept {
+        // Configure runs a modal box: the host may let go of this object meanwhile and ask
+        // whether the module can go.
+        const win::ModuleHold hold;
         return win::ComBoundary(__uuidof(Interface), kComponentName, std::forward<Body>(body));
     }
 

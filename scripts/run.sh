@@ -16,8 +16,13 @@ if [ $# -eq 0 ] && { [ -n "$xvfb_pid" ] || [ -n "${CI:-}" ]; }; then
   mkdir -p "$shots"
   status=0
   "$root/scripts/wine-run" "$wineprefix" "$host_exe" --scenario --screenshots "Z:$shots" || status=$?
-  if [ -e "$shots/standin_host.png" ] && [ -e "$shots/rule_editor.png" ]; then
-    convert "$shots/standin_host.png" \( "$shots/rule_editor.png" -background white -gravity West -splice 10x0 \) \
+  # The host window and, beside it, the rule editor, the interval box as it was answered
+  # and the about window; the docked run's host window is standin_host_docked.png.
+  if [ -e "$shots/standin_host.png" ] && [ -e "$shots/rule_editor.png" ] && [ -e "$shots/input_box.png" ] &&
+     [ -e "$shots/about.png" ]; then
+    convert "$shots/standin_host.png" \
+      \( "$shots/rule_editor.png" \( "$shots/input_box.png" "$shots/about.png" -background white -gravity North \
+         -splice 0x10 \) -background white -gravity West -append -splice 10x0 \) \
       -background white -gravity North +append +repage "$shots/main_job.png" || true
   fi
   log "screenshots in $shots"

@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 mingw-w64-tools libwine-dev
   xvfb x11-apps x11-utils imagemagick zip unzip fonts-dejavu-core fonts-wine
+  nsis
 )
 i386_packages=(wine wine32:i386)
 

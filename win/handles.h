@@ -39,7 +39,6 @@ using UniqueWindow = UniqueHandle<HWND, &DestroyWindow>;
 using UniqueFont = UniqueHandle<HFONT, &DeleteObject>;
 using UniquePen = UniqueHandle<HPEN, &DeleteObject>;
 using UniqueBitmap = UniqueHandle<HBITMAP, &DeleteObject>;
-using UniqueMemoryDc = UniqueHandle<HDC, &DeleteDC>;
 using UniqueModule = UniqueHandle<HMODULE, &FreeLibrary>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseHandle>;
 using UniqueHook = UniqueHandle<HHOOK, &UnhookWindowsHookEx>;

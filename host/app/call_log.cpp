@@ -63,6 +63,13 @@ void CallLog::TickStarting() {
     Add(line);
 }
 
+void CallLog::StartOver() {
+    Drain();
+    channel_writes_ = {};
+    ticks_ = reads_ = writes_ = failed_ = 0;
+    last_tick_at_ = last_gap_ = 0;
+}
+
 void CallLog::Add(const std::wstring& line) {
     if (sink_) sink_(line);
 }

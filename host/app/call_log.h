@@ -34,6 +34,8 @@ public:
 
     // The plug-in's timer is about to tick.
     void TickStarting();
+    // Counts from nothing again, for a second run in the same host; lines already sent stay.
+    void StartOver();
 
     unsigned ticks() const noexcept { return ticks_; }
     unsigned reads() const noexcept { return reads_; }

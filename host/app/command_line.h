@@ -8,7 +8,7 @@ namespace zorvane::host_app {
 
 struct Options {
     bool scenario = false;            // run the headless scenario and exit
-    std::wstring screenshot_dir;      // where the scenario saves its BMPs; empty: none
+    std::wstring screenshot_dir;      // where the scenario saves its PNGs; empty: none
     std::wstring output_file;         // a copy of what is printed; empty: none
     bool help = false;
 };
@@ -23,8 +23,9 @@ std::vector<std::wstring> ProcessArguments();
 inline constexpr wchar_t kUsage[] =
     L"standin_host.exe [--scenario] [--screenshots DIR] [--output FILE]\r\n"
     L"  no option       open the stand-in host for a person\r\n"
-    L"  --scenario      run the headless scenario; exit 0 when the plug-in did its job\r\n"
-    L"  --screenshots   save the host window and the rule editor as BMP files in DIR\r\n"
+    L"  --scenario      run the headless scenario, the tool window floating, then docked;\r\n"
+    L"                  exit 0 when the plug-in did its job in both\r\n"
+    L"  --screenshots   save the windows of both runs as PNG files in DIR\r\n"
     L"  --output        also write what is printed to FILE\r\n";
 
 }  // namespace zorvane::host_app

@@ -57,6 +57,8 @@ HMENU BuildMenu() {
     AppendMenuW(plugin, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(plugin, MF_STRING, kLoadCommand, L"Plugin &laden");
     AppendMenuW(plugin, MF_STRING, kShowToolButton, L"&Werkzeugfenster zeigen (Show)");
+    AppendMenuW(plugin, MF_STRING, kFloatToolCommand, L"Werkzeugfenster schw&ebend (Show 0, Pult)");
+    AppendMenuW(plugin, MF_STRING, kDockToolCommand, L"Werkzeugfenster an&gedockt (im Pult)");
     AppendMenuW(plugin, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(plugin, MF_STRING, kExitCommand, L"Pult &schlie\u00DFen");
 
@@ -248,6 +250,9 @@ void HostWindow::OnCommand(int id, int code) {
     case kDisableButton: Disable(); break;
     case kTermButton: Term(); break;
     case kShowToolButton: ShowToolWindow(); break;
+    case kFloatToolCommand: SetToolPlace(false); break;
+    case kDockToolCommand: SetToolPlace(true); break;
+    case kClosePaneCommand: OnPaneCloseClicked(); break;
     case kLoadCommand: LoadPlugin(); break;
     case IDOK:  // Enter in the fader's boxes
     case kSetValueButton: SetFaderFromEdits(); break;
@@ -264,10 +269,27 @@ void HostWindow::OnCommand(int id, int code) {
     }
 }
 
-bool HostWindow::LoadPlugin() {
-    const bool loaded = commands_.LoadPlugin();
-    if (loaded) PlaceToolWindowBeside();
-    return loaded;
+bool HostWindow::LoadPlugin() { return commands_.LoadPlugin() && ShowToolWindow(); }
+
+bool HostWindow::ShowToolWindow() {
+    return dock_wanted_ ? commands_.DockToolWindow() : commands_.FloatToolWindow();
+}
+
+void HostWindow::SetToolPlace(bool docked) {
+    dock_wanted_ = docked;
+    if (commands_.session().loaded()) {
+        ShowToolWindow();
+    } else {
+        UpdateCommandStates();
+    }
+}
+
+void HostWindow::OnPaneCloseClicked() {
+    if (!pane_.open()) return;
+    ClosePane();
+    dock_wanted_ = false;
+    commands_.PaneClosed();
+    UpdateCommandStates();
 }
 
 bool HostWindow::ProjectCommand(int command, bool* result) {
@@ -283,13 +305,33 @@ bool HostWindow::ProjectCommand(int command, bool* result) {
     }
 }
 
-void HostWindow::PlaceToolWindowBeside() noexcept {
-    const HWND tool_window = commands_.tool_window();
-    RECT host{}, tool{};
-    if (tool_window == nullptr || !GetWindowRect(window_.get(), &host) || !GetWindowRect(tool_window, &tool)) return;
-    const int width = tool.right - tool.left;
-    if (host.right + width > GetSystemMetrics(SM_CXSCREEN)) return;
-    SetWindowPos(tool_window, nullptr, host.right, host.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+HWND HostWindow::OpenPane(SIZE room, const std::wstring& title, RECT& dock_area) {
+    if (!pane_.open()) {
+        // Beside the universe, from its top to the log's foot.
+        pane_width_ = room.cx;
+        const RECT place{kClientWidth, kGridTop, kClientWidth + room.cx, kLogTop + 18 + kLogHeight};
+        pane_.Open(window_.get(), place, kClosePaneCommand, font_.get());
+        FitToPane();
+    }
+    pane_.SetTitle(title);
+    dock_area = pane_.DockArea();
+    return pane_.handle();
+}
+
+void HostWindow::ClosePane() noexcept {
+    pane_.Close();
+    FitToPane();
+}
+
+void HostWindow::FitToPane() noexcept {
+    HWND window = window_.get();
+    if (window == nullptr) return;
+    RECT outer{0, 0, kClientWidth + (pane_.open() ? pane_width_ + kMargin : 0), kClientHeight};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), TRUE,
+                       static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control(kStatusBar), WM_SIZE, 0, 0);
 }
 
 void HostWindow::OnChannelPicked(int channel) {
@@ -388,6 +430,8 @@ void HostWindow::UpdateCommandStates() {
         EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | (loaded ? MF_ENABLED : MF_GRAYED));
     }
     EnableMenuItem(menu, kLoadCommand, MF_BYCOMMAND | (loaded ? MF_GRAYED : MF_ENABLED));
+    CheckMenuRadioItem(menu, kFloatToolCommand, kDockToolCommand, dock_wanted_ ? kDockToolCommand : kFloatToolCommand,
+                       MF_BYCOMMAND);
 }
 
 void HostWindow::ShowFailure(const std::wstring& what, const std::wstring& description) noexcept {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/app/call_log.h"
+#include "host/app/dock_pane.h"
 #include "host/app/host_commands.h"
 #include "host/app/universe_view.h"
 #include "host/standin/standin_host.h"
@@ -42,6 +43,9 @@ enum HostControl : int {
     kViewMode1Command,
     kViewMode2Command,
     kExitCommand,
+    kFloatToolCommand,  // the tool window floating beside the host
+    kDockToolCommand,   // the tool window docked in the host's pane
+    kClosePaneCommand,  // the pane's close button
 };
 
 // The desk a person sees: the command buttons and menu, the universe with its fader and
@@ -60,19 +64,22 @@ public:
     HWND handle() const noexcept { return window_.get(); }
     HWND control(HostControl id) const noexcept { return GetDlgItem(window_.get(), id); }
 
-    // What the buttons and the menu do; false when the call failed. Loading also docks
-    // the tool window beside this one.
+    // What the buttons and the menu do; false when the call failed. Loading also shows
+    // the tool window, floating or docked as the menu says.
     bool LoadPlugin();
     bool Configure(bool* result = nullptr) { return commands_.Configure(result); }
     bool Enable(bool* result = nullptr) { return commands_.Enable(result); }
     bool Disable(bool* result = nullptr) { return commands_.Disable(result); }
     bool Term(bool* result = nullptr) { return commands_.Term(result); }
-    bool ShowToolWindow() { return commands_.ShowToolWindow(); }
+    bool ShowToolWindow();
     // One of the project menu's commands (kClearProjectCommand .. kViewMode2Command).
     bool ProjectCommand(int command, bool* result = nullptr);
-
-    // Docks the tool window at the host window's right edge when the screen has room.
-    void PlaceToolWindowBeside() noexcept;
+    // Where the menu wants the tool window: docked in the pane, or floating.
+    bool dock_wanted() const noexcept { return dock_wanted_; }
+    // The pane the tool window is docked in; null while it floats.
+    HWND pane() const noexcept { return pane_.handle(); }
+    HWND pane_close_button() const noexcept { return pane_.close_button(); }
+    RECT pane_dock_area() const noexcept { return pane_.DockArea(); }
 
     HostCommands& commands() noexcept { return commands_; }
     standin::StandinHost& host() noexcept { return commands_.host(); }
@@ -90,6 +97,8 @@ private:
     void ShowFailure(const std::wstring& what, const std::wstring& description) noexcept override;
     void ShowAnswer(const std::wstring& caption, const std::wstring& text) override;
     void CommandDone() noexcept override;
+    HWND OpenPane(SIZE room, const std::wstring& title, RECT& dock_area) override;
+    void ClosePane() noexcept override;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
     LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
@@ -102,12 +111,19 @@ private:
     void AddLogLine(const std::wstring& line);
     void UpdateStatus();
     void UpdateCommandStates();
+    void SetToolPlace(bool docked);
+    void OnPaneCloseClicked();
+    // The window's size for its client area, wider by the pane when it is open.
+    void FitToPane() noexcept;
 
     bool quiet_;
     HostCommands commands_;
     UniverseView view_;
     std::function<void(const std::wstring&)> extra_sink_;
+    bool dock_wanted_ = false;
+    int pane_width_ = 0;
     win::UniqueWindow window_;
+    DockPane pane_;  // a child of window_, gone before it
     win::UniqueFont font_;
     win::UniqueFont log_font_;
 };

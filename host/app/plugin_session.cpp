@@ -1,5 +1,6 @@
 #include "host/app/plugin_session.h"
 
+#include <span>
 #include <vector>
 
 #include "host/standin/plugin_helper.h"
@@ -29,16 +30,20 @@ void Check(HRESULT hr, const std::wstring& what) {
 bool IsTrue(VARIANT_BOOL value) { return value != VARIANT_FALSE; }
 
 // Invokes a member by name, as a host that knows the window only as IDispatch does.
-win::Variant InvokeByName(IDispatch& object, const wchar_t* name, WORD flags) {
+// The arguments come in the order they are written.
+win::Variant InvokeByName(IDispatch& object, const wchar_t* name, WORD flags,
+                          std::span<VARIANT> arguments = {}) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     Check(object.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id),
           std::wstring(L"GetIDsOfNames ") + name);
-    DISPPARAMS no_arguments{};
+    // DISPPARAMS lists the arguments last first.
+    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+    DISPPARAMS parameters{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     win::Variant result;
     EXCEPINFO exception{};
-    const HRESULT hr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &no_arguments,
-                                     result.get(), &exception, nullptr);
+    const HRESULT hr = object.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result.get(),
+                                     &exception, nullptr);
     if (hr == DISP_E_EXCEPTION) {
         if (exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
         const std::wstring description = exception.bstrDescription ? exception.bstrDescription : L"";
@@ -50,6 +55,18 @@ win::Variant InvokeByName(IDispatch& object, const wchar_t* name, WORD flags) {
     }
     Check(hr, name);
     return result;
+}
+
+VARIANT Long(long value) {
+    VARIANT variant;
+    V_VT(&variant) = VT_I4;
+    V_I4(&variant) = value;
+    return variant;
+}
+
+long LongOf(win::Variant value, const wchar_t* what) {
+    Check(VariantChangeType(value.get(), value.get(), 0, VT_I4), what);
+    return V_I4(value.get());
 }
 
 std::wstring RegisteredServer(const CLSID& class_id) {
@@ -154,21 +171,51 @@ IVELTTool& PluginSession::tool() const {
     return *tool_.Get();
 }
 
-void PluginSession::ShowToolWindow() {
+void PluginSession::ShowToolWindow(IDispatch* owner_form) {
     tool();
-    InvokeByName(*tool_window_.Get(), L"Show", DISPATCH_METHOD);
-}
-
-void PluginSession::HideToolWindow() {
-    tool();
-    InvokeByName(*tool_window_.Get(), L"Hide", DISPATCH_METHOD);
+    if (owner_form == nullptr) {
+        InvokeByName(*tool_window_.Get(), L"Show", DISPATCH_METHOD);
+        return;
+    }
+    // Show 0, <form>: modeless, owned by the form's window. The VARIANT borrows the
+    // reference the caller holds for the length of the call.
+    VARIANT arguments[2] = {Long(0), {}};
+    V_VT(&arguments[1]) = VT_DISPATCH;
+    V_DISPATCH(&arguments[1]) = owner_form;
+    InvokeByName(*tool_window_.Get(), L"Show", DISPATCH_METHOD, arguments);
 }
 
 HWND PluginSession::ToolWindowHandle() {
     tool();
-    win::Variant handle = InvokeByName(*tool_window_.Get(), L"hWnd", DISPATCH_PROPERTYGET);
-    Check(VariantChangeType(handle.get(), handle.get(), 0, VT_I4), L"hWnd");
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(V_I4(handle.get())));
+    return reinterpret_cast<HWND>(
+        static_cast<LONG_PTR>(LongOf(InvokeByName(*tool_window_.Get(), L"hWnd", DISPATCH_PROPERTYGET), L"hWnd")));
+}
+
+void PluginSession::MoveToolWindow(const TwipsPlace& place) {
+    tool();
+    VARIANT arguments[4] = {Long(place.left), Long(place.top), Long(place.width), Long(place.height)};
+    InvokeByName(*tool_window_.Get(), L"Move", DISPATCH_METHOD, arguments);
+}
+
+TwipsPlace PluginSession::ToolWindowPlace() {
+    tool();
+    IDispatch& form = *tool_window_.Get();
+    const auto get = [&](const wchar_t* name) { return LongOf(InvokeByName(form, name, DISPATCH_PROPERTYGET), name); };
+    return {get(L"Left"), get(L"Top"), get(L"Width"), get(L"Height")};
+}
+
+SIZE PluginSession::ToolWindowClientSize() {
+    tool();
+    IDispatch& form = *tool_window_.Get();
+    return {LongOf(InvokeByName(form, L"ScaleWidth", DISPATCH_PROPERTYGET), L"ScaleWidth"),
+            LongOf(InvokeByName(form, L"ScaleHeight", DISPATCH_PROPERTYGET), L"ScaleHeight")};
+}
+
+std::wstring PluginSession::ToolWindowCaption() {
+    tool();
+    win::Variant caption = InvokeByName(*tool_window_.Get(), L"Caption", DISPATCH_PROPERTYGET);
+    Check(VariantChangeType(caption.get(), caption.get(), 0, VT_BSTR), L"Caption");
+    return V_BSTR(caption.get()) != nullptr ? V_BSTR(caption.get()) : L"";
 }
 
 bool PluginSession::Configure() {

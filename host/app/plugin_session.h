@@ -14,6 +14,14 @@
 
 namespace zorvane::host_app {
 
+// A form's outer window in twips, as its Left, Top, Width and Height say.
+struct TwipsPlace {
+    long left = 0;
+    long top = 0;
+    long width = 0;
+    long height = 0;
+};
+
 // What the host shows of the module information.
 struct ModuleDescription {
     std::wstring name;
@@ -44,10 +52,14 @@ public:
     const std::wstring& plugin_name() const noexcept { return plugin_name_; }
     const ModuleDescription& module() const noexcept { return module_; }
 
-    // The tool window, by name on its IDispatch.
-    void ShowToolWindow();
-    void HideToolWindow();
+    // The tool window, by name on its IDispatch, as a host treats any form. Show with an
+    // owner form is `Show 0, <form>`: modeless and owned by the form's window.
+    void ShowToolWindow(IDispatch* owner_form = nullptr);
     HWND ToolWindowHandle();
+    void MoveToolWindow(const TwipsPlace& place);
+    TwipsPlace ToolWindowPlace();
+    SIZE ToolWindowClientSize();  // ScaleWidth, ScaleHeight
+    std::wstring ToolWindowCaption();
 
     // IVELTPlugin
     bool Configure();

@@ -11,6 +11,7 @@
 #include "tests/support/pump.h"
 #include "tests/support/rule_editor.h"
 #include "tests/support/screen_capture.h"
+#include "tests/support/windows.h"
 #include "win/com_error.h"
 
 namespace zorvane::host_app {
@@ -40,13 +41,21 @@ std::wstring CheckText(LRESULT state) {
 
 int Clamped(const ScenarioRule& rule, int value) { return std::clamp(value, rule.minimum, rule.maximum); }
 
+enum class ToolPlace { Floating, Docked };
+
 class Scenario {
 public:
-    Scenario(HostWindow& host, ProgramOutput& output) : host_(host), log_(host.log()), output_(output) {}
+    Scenario(HostWindow& host, ProgramOutput& output, ToolPlace place, const std::wstring& screenshot_dir)
+        : host_(host), log_(host.log()), output_(output), place_(place), folder_(screenshot_dir) {
+        std::replace(folder_.begin(), folder_.end(), L'/', L'\\');
+        if (!folder_.empty()) CreateDirectoryW(folder_.c_str(), nullptr);
+    }
 
-    int Run(const std::wstring& screenshot_dir);
+    int Run();
 
 private:
+    bool docked() const noexcept { return place_ == ToolPlace::Docked; }
+    bool screenshots() const noexcept { return !folder_.empty(); }
     void Expect(bool condition, const std::wstring& what) {
         if (condition) return;
         failures_.push_back(what);
@@ -61,6 +70,25 @@ private:
         return reached;
     }
 
+    // A click on an item of the host's menu: the command it sends.
+    void MenuCommand(int id, const wchar_t* item) {
+        Note(std::wstring(L"> menu \"") + item + L"\"");
+        SendMessageW(host_.handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    }
+    // Who owns a box, in words.
+    std::wstring OwnerText(HWND owner) const {
+        if (owner == host_.handle()) return L"the host window";
+        if (owner != nullptr && owner == host_.tool_window()) return L"the rule editor";
+        return owner == nullptr ? L"none" : HandleText(owner);
+    }
+
+    SIZE HostSize() const {
+        RECT outer{};
+        GetWindowRect(host_.handle(), &outer);
+        return {outer.right - outer.left, outer.bottom - outer.top};
+    }
+    bool FindEditor(HWND window);
+    void ExpectPlace(HWND window, ToolPlace place);
     void SetFader(int channel, int value);
     void AddRule(const ScenarioRule& rule);
     void ClickUntil(LRESULT wanted);
@@ -68,17 +96,65 @@ private:
     void FirstTicks();
     void ChangeInterval();
     void ClampingOffAndOn();
+    void AboutWindow();
+    void OutOfThePaneAndBack();
     void ProjectCommands();
-    void Screenshots(const std::wstring& directory);
+    void Screenshots();
+    void Shot(HWND window, const wchar_t* name);
     void Summary(double started);
 
     HostWindow& host_;
     CallLog& log_;
     ProgramOutput& output_;
+    const ToolPlace place_;
+    std::wstring folder_;
+    // The host window's size with no pane, as it is when the run starts.
+    SIZE host_size_{};
     std::optional<test::RuleEditor> editor_;
     std::vector<std::wstring> failures_;
     std::vector<std::wstring> screenshots_;
 };
+
+bool Scenario::FindEditor(HWND window) {
+    try {
+        editor_.emplace(window);
+        return true;
+    } catch (const win::ComError& error) {
+        Expect(false, L"the rule editor's controls: " + error.description());
+        return false;
+    }
+}
+
+void Scenario::ExpectPlace(HWND window, ToolPlace place) {
+    const HWND host = host_.handle();
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    const std::size_t failed = failures_.size();
+    Expect(IsWindowVisible(window) != FALSE, L"rule editor shown");
+    if (place == ToolPlace::Floating) {
+        Expect(GetAncestor(window, GA_ROOT) == window && (style & WS_CHILD) == 0 && (style & WS_CAPTION) == WS_CAPTION,
+               L"rule editor a top-level window with its caption");
+        Expect(GetWindow(window, GW_OWNER) == host, L"rule editor owned by the host window");
+        RECT beside{}, tool{};
+        GetWindowRect(host, &beside);
+        GetWindowRect(window, &tool);
+        if (beside.right + (tool.right - tool.left) <= GetSystemMetrics(SM_CXSCREEN)) {
+            Expect(tool.left == beside.right && tool.top == beside.top, L"rule editor beside the host window");
+        }
+        if (failures_.size() == failed) Note(L"> rule editor floating: its own window, owned by the host window");
+    } else {
+        Expect(host_.pane() != nullptr && GetParent(window) == host_.pane() && GetAncestor(window, GA_ROOT) == host,
+               L"rule editor a child of the host's pane");
+        Expect((style & WS_CHILD) != 0 && (style & WS_CAPTION) == 0, L"docked rule editor: WS_CHILD, no caption");
+        const RECT placed = test::PlaceInParent(window);
+        const RECT area = host_.pane_dock_area();
+        Expect(EqualRect(&placed, &area) != FALSE, L"docked rule editor fills the pane below its title");
+        // The host widened itself to show the whole pane.
+        RECT client{}, pane = test::PlaceInParent(host_.pane()), shown{};
+        GetClientRect(host, &client);
+        Expect(IntersectRect(&shown, &pane, &client) && EqualRect(&shown, &pane), L"the pane wholly inside the host window");
+        if (failures_.size() == failed) Note(L"> rule editor docked: a child of the host's pane, filling it");
+    }
+}
 
 void Scenario::SetFader(int channel, int value) {
     // Through the host's own fader controls, as a person would.
@@ -131,13 +207,16 @@ void Scenario::FirstTicks() {
     }
     // The next tick finds every channel in its band and writes nothing.
     const unsigned writes = log_.writes();
-    Expect(WaitForTicks(2, 2 * kTickTimeoutMs), L"two more ticks");
+    Expect(WaitForTicks(1, kTickTimeoutMs), L"a tick more");
     Expect(log_.writes() == writes, L"no SetChannel once every channel is in its band");
 }
 
 void Scenario::ChangeInterval() {
     // The ticks so far came 1000 ms apart; the gap they left is the measure for the new one.
     const double gap_before = log_.last_tick_gap();
+    // Configure comes from the host's window, the active one: the box is its, and the
+    // window is disabled while the box is up, wherever the rule editor is.
+    const HWND frame = host_.handle();
     bool answered = false;
     {
         test::BoxWatcher boxes;
@@ -145,10 +224,22 @@ void Scenario::ChangeInterval() {
             const bool ours = !answered && box.title == kIntervalBoxCaption;
             if (ours) {
                 answered = true;
-                boxes.Then(test::TypeAndClick(kTypedInterval, IDOK));
+                Expect(box.owner == frame, L"input box owned by " + OwnerText(frame));
+                Expect(box.owner != nullptr && !IsWindowEnabled(box.owner), L"its owner disabled while it is up");
+                if (screenshots() && !docked()) {
+                    // Typed, then captured as a person sees it, then OK.
+                    boxes.Then(test::WhenShown([this](HWND shown) {
+                        test::SetText(FindWindowExW(shown, nullptr, L"Edit", nullptr), kTypedInterval);
+                        Shot(shown, L"input_box.png");
+                        PostMessageW(GetDlgItem(shown, IDOK), BM_CLICK, 0, 0);
+                    }));
+                } else {
+                    boxes.Then(test::TypeAndClick(kTypedInterval, IDOK));
+                }
             }
             Note(L"> box \"" + box.title + L"\": \"" + box.text + L"\"" +
-                 (ours ? std::wstring(L", typed ") + kTypedInterval + L", OK" : L", closed"));
+                 (ours ? L", owner " + OwnerText(box.owner) + L", typed " + kTypedInterval + L", OK"
+                       : std::wstring(L", closed")));
         });
         bool result = false;
         Expect(host_.Configure(&result), L"Configure succeeds");
@@ -207,31 +298,88 @@ void Scenario::ProjectCommands() {
     Expect(host_.Enable(), L"Enable succeeds");
 }
 
-void Scenario::Screenshots(const std::wstring& directory) {
-    if (directory.empty()) return;
-    std::wstring folder = directory;
-    std::replace(folder.begin(), folder.end(), L'/', L'\\');
-    CreateDirectoryW(folder.c_str(), nullptr);
+void Scenario::AboutWindow() {
+    Click(Editor().help_button);
+    HWND about = nullptr;
+    PumpUntil([&] {
+        const std::vector<HWND> windows = test::ThreadWindows(kAboutCaption);
+        about = windows.empty() ? nullptr : windows.front();
+        return about != nullptr && IsWindowVisible(about);
+    }, kTickTimeoutMs);
+    Expect(about != nullptr, std::wstring(L"\"Hilfe\" opens \"") + kAboutCaption + L"\"");
+    if (about == nullptr) return;
+    const bool own = GetAncestor(about, GA_ROOT) == about && GetWindow(about, GW_OWNER) == nullptr;
+    Expect(own, L"the about window is a window of its own");
+    Note(std::wstring(L"> click \"Hilfe\" -> \"") + kAboutCaption + L"\"" + (own ? L", a window of its own" : L""));
+    if (!docked()) Shot(about, L"about.png");
+    const HWND ok = test::ChildWithCaption(about, L"Button", L"OK");
+    Expect(ok != nullptr, L"the about window's OK button");
+    if (ok == nullptr) return;
+    Click(ok);
+    Expect(PumpUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, kTickTimeoutMs),
+           L"the about window closed with OK");
+}
+
+void Scenario::OutOfThePaneAndBack() {
+    const HWND window = host_.tool_window();
+    const std::size_t rows = Editor().RowCount();
+    MenuCommand(kFloatToolCommand, L"Werkzeugfenster schwebend");
+    Expect(host_.tool_window() == window && host_.pane() == nullptr, L"the same rule editor out of the pane, the pane gone");
+    ExpectPlace(window, ToolPlace::Floating);
+    Expect(Editor().RowCount() == rows, L"the rules kept out of the pane");
+    Expect(HostSize().cx == host_size_.cx && HostSize().cy == host_size_.cy, L"the host window its own size again");
+
+    MenuCommand(kDockToolCommand, L"Werkzeugfenster angedockt");
+    ExpectPlace(window, ToolPlace::Docked);
+    Expect(Editor().RowCount() == rows, L"the rules kept in the pane again");
+
+    // The host closes its pane: the rule editor goes with it, and the next Show brings a
+    // new one, floating and as it starts.
+    Note(L"> click the pane's close button");
+    Click(host_.pane_close_button());
+    const bool closed = PumpUntil([&] { return host_.pane() == nullptr; }, kTickTimeoutMs);
+    Expect(closed && !IsWindow(window), L"the pane closed, the rule editor with it");
+    Expect(!host_.dock_wanted(), L"the menu says floating once the pane is gone");
+    Expect(HostSize().cx == host_size_.cx && HostSize().cy == host_size_.cy,
+           L"the host window its own size again once the pane is gone");
+
+    Note(L"> click \"Werkzeugfenster\"");
+    Click(host_.control(kShowToolButton));
+    const HWND renewed = host_.tool_window();
+    Expect(renewed != nullptr && renewed != window, L"a new rule editor");
+    if (renewed == nullptr || !FindEditor(renewed)) return;
+    ExpectPlace(renewed, ToolPlace::Floating);
+    const bool initial = Editor().RowCount() == 0 && CheckState(Editor().enabled_check) == BST_CHECKED;
+    Expect(initial, L"the new rule editor as it starts: no rules, \"Plugin aktiviert\" checked");
+    if (initial) Note(L"> rule editor " + HandleText(renewed) + L": no rules, \"Plugin aktiviert\" checked");
+}
+
+void Scenario::Shot(HWND window, const wchar_t* name) {
+    if (!screenshots()) return;
+    const std::wstring path = folder_ + L"\\" + name;
+    try {
+        test::SavePng(test::CaptureWindow(window), path);
+        screenshots_.push_back(path);
+    } catch (const win::ComError& error) {
+        Expect(false, L"screenshot " + path + L": " + error.description());
+    }
+}
+
+void Scenario::Screenshots() {
+    if (!screenshots()) return;
     host_.Refresh();
     UpdateWindow(host_.handle());
-    const struct {
-        HWND window;
-        const wchar_t* name;
-    } shots[] = {{host_.handle(), L"standin_host.png"}, {host_.tool_window(), L"rule_editor.png"}};
-    for (const auto& shot : shots) {
-        const std::wstring path = folder + L"\\" + shot.name;
-        try {
-            test::SavePng(test::CaptureDrawnArea(shot.window), path);
-            screenshots_.push_back(path);
-        } catch (const win::ComError& error) {
-            Expect(false, L"screenshot " + path + L": " + error.description());
-        }
+    if (docked()) {
+        Shot(host_.handle(), L"standin_host_docked.png");
+    } else {
+        Shot(host_.handle(), L"standin_host.png");
+        Shot(host_.tool_window(), L"rule_editor.png");
     }
 }
 
 void Scenario::Summary(double started) {
     const standin::Universe& universe = host_.host().universe;
-    output_.Line(L"== summary");
+    output_.Line(docked() ? L"== summary (docked)" : L"== summary");
     output_.Line(L"ticks seen: " + std::to_wstring(log_.ticks()));
     output_.Line(L"ChannelGetValue reads: " + std::to_wstring(log_.reads()));
     output_.Line(L"SetChannel writes: " + std::to_wstring(log_.writes()));
@@ -246,29 +394,35 @@ void Scenario::Summary(double started) {
     }
     for (const std::wstring& path : screenshots_) output_.Line(L"screenshot: " + path);
     for (const std::wstring& failure : failures_) output_.Line(L"FAILED: " + failure);
-    output_.Line(Format(failures_.empty() ? L"scenario: passed in %.1f s" : L"scenario: failed after %.1f s",
-                        ElapsedSeconds() - started));
+    const wchar_t* verdict = docked() ? (failures_.empty() ? L"scenario (docked): passed in %.1f s"
+                                                           : L"scenario (docked): failed after %.1f s")
+                                      : (failures_.empty() ? L"scenario: passed in %.1f s"
+                                                           : L"scenario: failed after %.1f s");
+    output_.Line(Format(verdict, ElapsedSeconds() - started));
 }
 
-int Scenario::Run(const std::wstring& screenshot_dir) {
+int Scenario::Run() {
     const double started = ElapsedSeconds();
-    output_.Line(L"== Zorvane in the stand-in host: headless scenario");
+    output_.Line(docked() ? L"== second run: the rule editor docked in the host's pane"
+                          : L"== Zorvane in the stand-in host: headless scenario");
+    log_.StartOver();
+    host_size_ = HostSize();
     host_.AlsoSendLinesTo([this](const std::wstring& line) { output_.Line(line); });
     if (!host_.LoadPlugin()) {
+        host_.AlsoSendLinesTo(nullptr);
         output_.Line(L"FAILED: the plug-in did not load");
         return 2;
     }
+    if (docked()) MenuCommand(kDockToolCommand, L"Werkzeugfenster angedockt");
     test::Pump(200);
-    try {
-        editor_.emplace(host_.tool_window());
-    } catch (const win::ComError& error) {
-        output_.Line(L"FAILED: " + error.description());
+    if (!FindEditor(host_.tool_window())) {
+        host_.AlsoSendLinesTo(nullptr);
+        output_.Line(L"FAILED: " + failures_.back());
         return 2;
     }
-    wchar_t handle[16];
-    std::swprintf(handle, 16, L"0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(host_.tool_window())));
-    Note(std::wstring(L"> rule editor found: hWnd ") + handle + L", \"Plugin aktiviert\" " +
+    Note(L"> rule editor found: hWnd " + HandleText(host_.tool_window()) + L", \"Plugin aktiviert\" " +
          CheckText(CheckState(Editor().enabled_check)));
+    ExpectPlace(host_.tool_window(), place_);
 
     // Faders first, then the rules without a message in between: the first tick that sees
     // the rules sees the fader values.
@@ -277,12 +431,17 @@ int Scenario::Run(const std::wstring& screenshot_dir) {
     FirstTicks();
     ChangeInterval();
     ClampingOffAndOn();
-    Screenshots(screenshot_dir);
+    Screenshots();
+    AboutWindow();
     WaitForTicks(1, kTickTimeoutMs);
+    if (docked()) OutOfThePaneAndBack();
     ProjectCommands();
 
     bool terminated = false;
     Expect(host_.Term(&terminated) && terminated, L"Term -> true");
+    // Its window closed, nothing of the component is in use: it is unloaded, and the next
+    // load starts afresh.
+    Expect(GetModuleHandleW(L"Zorvane.dll") == nullptr, L"Zorvane.dll unloaded after Term");
     host_.AlsoSendLinesTo(nullptr);
     Summary(started);
     return failures_.empty() ? 0 : 1;
@@ -291,8 +450,9 @@ int Scenario::Run(const std::wstring& screenshot_dir) {
 }  // namespace
 
 int RunScenario(HostWindow& host, ProgramOutput& output, const std::wstring& screenshot_dir) {
-    Scenario scenario(host, output);
-    return scenario.Run(screenshot_dir);
+    const int floating = Scenario(host, output, ToolPlace::Floating, screenshot_dir).Run();
+    const int docked = Scenario(host, output, ToolPlace::Docked, screenshot_dir).Run();
+    return std::max(floating, docked);
 }
 
 }  // namespace zorvane::host_app

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "host/app/gdi.h"
+#include "win/gdi.h"
 #include "win/com_error.h"
 
 namespace zorvane::host_app {
@@ -123,11 +123,11 @@ LRESULT CALLBACK UniverseView::WindowProc(HWND window, UINT message, WPARAM wpar
 
 void UniverseView::Paint(HDC target) const {
     // Drawn off screen first: the grid is repainted many times a second while values drift.
-    const MemoryDc dc(target);
+    const win::MemoryDc dc(target);
     const win::UniqueBitmap bitmap(CreateCompatibleBitmap(target, kWidth, kHeight));
     if (dc.get() == nullptr || !bitmap) return;
-    const Selection bitmap_selected(dc.get(), bitmap.get());
-    const Selection font_selected(dc.get(), number_font_.get());
+    const win::Selection bitmap_selected(dc.get(), bitmap.get());
+    const win::Selection font_selected(dc.get(), number_font_.get());
 
     const RECT all{0, 0, kWidth, kHeight};
     Fill(dc.get(), all, kGrid);
@@ -169,8 +169,8 @@ void UniverseView::PaintCell(HDC dc, int channel, ULONGLONG now) const {
               DT_CENTER | DT_SINGLELINE | DT_VCENTER);
 
     if (channel == selected_) {
-        const Selection pen(dc, GetStockObject(DC_PEN));
-        const Selection brush(dc, GetStockObject(NULL_BRUSH));
+        const win::Selection pen(dc, GetStockObject(DC_PEN));
+        const win::Selection brush(dc, GetStockObject(NULL_BRUSH));
         SetDCPenColor(dc, kSelected);
         Rectangle(dc, cell.left - 1, cell.top - 1, cell.right + 1, cell.bottom + 1);
         Rectangle(dc, cell.left, cell.top, cell.right, cell.bottom);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "win/com_object.h"
+#include "win/plain_dispatch.h"
 #include "win/handles.h"
 
 namespace zorvane::test {
@@ -74,7 +75,7 @@ HRESULT ReadLong(const ScriptedState& state, const VARIANT& argument, LONG& valu
     return S_OK;
 }
 
-class ScriptedStream final : public win::ComObject<ScriptedStream, IDispatch> {
+class ScriptedStream final : public win::PlainDispatch<ScriptedStream> {
 public:
     static constexpr bool kHoldsModule = false;
     explicit ScriptedStream(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {
@@ -82,15 +83,6 @@ public:
     }
     ~ScriptedStream() override { --state_->live_streams; }
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        if (count == nullptr) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
-        if (info != nullptr) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
         static constexpr Name kNames[] = {{L"UserInteraction", kUserInteraction}, {L"SetChannel", kSetChannel}};
@@ -141,20 +133,11 @@ private:
     std::shared_ptr<ScriptedState> state_;
 };
 
-class ScriptedObject final : public win::ComObject<ScriptedObject, IDispatch> {
+class ScriptedObject final : public win::PlainDispatch<ScriptedObject> {
 public:
     static constexpr bool kHoldsModule = false;
     explicit ScriptedObject(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {}
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        if (count == nullptr) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
-        if (info != nullptr) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
         static constexpr Name kNames[] = {{L"ChannelGetValue", kChannelGetValue}, {L"MyStream", kMyStream}};
@@ -237,11 +220,19 @@ IVELTPluginHelper* ScriptedHelper::as_helper() const noexcept {
     return reinterpret_cast<IVELTPluginHelper*>(object_.Get());
 }
 
+HelperScript& ScriptedHelper::script() noexcept { return state_->script; }
 std::map<LONG, LONG>& ScriptedHelper::values() noexcept { return state_->values; }
 const std::vector<std::wstring>& ScriptedHelper::calls() const noexcept { return state_->calls; }
 void ScriptedHelper::ClearCalls() { state_->calls.clear(); }
 int ScriptedHelper::depth() const noexcept { return state_->depth; }
 int ScriptedHelper::deepest() const noexcept { return state_->deepest; }
 int ScriptedHelper::live_streams() const noexcept { return state_->live_streams; }
+
+ULONG ScriptedHelper::kept_stream_references() const noexcept {
+    IDispatch* stream = state_->same_stream.Get();
+    if (stream == nullptr) return 0;
+    stream->AddRef();
+    return stream->Release();
+}
 
 }  // namespace zorvane::test

@@ -47,6 +47,8 @@ public:
     IDispatch* object() const noexcept { return object_.Get(); }
     IVELTPluginHelper* as_helper() const noexcept;
 
+    // The script as it stands; a test may change it between calls, never inside one.
+    HelperScript& script() noexcept;
     // Channel values the default ChannelGetValue answers and SetChannel writes.
     std::map<LONG, LONG>& values() noexcept;
     // "ChannelGetValue 5", "MyStream", "UserInteraction", "SetChannel 5, 10, true".
@@ -57,6 +59,9 @@ public:
     int deepest() const noexcept;
     // Stream objects alive.
     int live_streams() const noexcept;
+    // References to the one stream a helper that keeps it hands out (its own among
+    // them); 0 before the first read or when every read makes a new one.
+    ULONG kept_stream_references() const noexcept;
 
 private:
     std::shared_ptr<ScriptedState> state_;

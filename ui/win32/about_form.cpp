@@ -6,6 +6,7 @@
 #include "ui/win32/about_picture.h"
 #include "ui/win32/control_ids.h"
 #include "win/com_error.h"
+#include "win/gdi.h"
 
 namespace zorvane::ui {
 namespace {
@@ -150,12 +151,11 @@ void AboutForm::Paint() {
     for (const Separator& line : kSeparators) {
         win::UniquePen pen(CreatePen(PS_SOLID, line.width, line.color));
         if (!pen) continue;
-        HGDIOBJ old = SelectObject(dc, pen.get());
+        const win::Selection selected(dc, pen.get());
         const POINT from = PixelsOf(line.from, dpi());
         const POINT to = PixelsOf(line.to, dpi());
         MoveToEx(dc, from.x, from.y, nullptr);
         LineTo(dc, to.x, to.y);
-        SelectObject(dc, old);
     }
     EndPaint(window(), &paint);
 }
@@ -165,12 +165,11 @@ void AboutForm::DrawPicture(const DRAWITEMSTRUCT& item) noexcept {
     if (!picture_) return;
     try {
         const PictureBitmap bitmap = BitmapOf(picture_.Get());
-        win::UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
-        if (!memory) return;
-        HGDIOBJ old = SelectObject(memory.get(), bitmap.bitmap);
+        const win::MemoryDc memory(item.hDC);
+        if (memory.get() == nullptr) return;
+        const win::Selection selected(memory.get(), bitmap.bitmap);
         BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, bitmap.size.cx, bitmap.size.cy,
                memory.get(), 0, 0, SRCCOPY);
-        SelectObject(memory.get(), old);
     } catch (...) {
         // Nothing to draw.
     }

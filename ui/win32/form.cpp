@@ -264,8 +264,8 @@ void Form::Forget() noexcept {
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
-    // Code of ours is running: a click may show a box, whose loop lets the host ask
-    // whether the module may go.
+    // A handler may run a box's modal loop, in which a host may close the window, let go
+    // of everything and unload unused libraries: the module stays until we return.
     const win::ModuleHold hold;
     Form* form = nullptr;
     if (message == WM_NCCREATE) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ui/win32/form_support.h"
+#include "win/gdi.h"
 
 namespace zorvane::ui {
 namespace {
@@ -19,21 +20,6 @@ std::wstring ClassOf(HWND window) {
     GetClassNameW(window, name, 32);
     return name;
 }
-
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc() {
-        if (dc_ != nullptr) ReleaseDC(window_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const noexcept { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
 
 win::UniqueFont FontOfHeight(const wchar_t* face, int height) {
     LOGFONTW font{};
@@ -51,10 +37,9 @@ win::UniqueFont FontOfHeight(const wchar_t* face, int height) {
 bool FaceExists(HDC dc, const wchar_t* face) noexcept {
     win::UniqueFont font = FontOfHeight(face, 12);
     if (!font) return false;
-    HGDIOBJ old = SelectObject(dc, font.get());
     wchar_t chosen[LF_FACESIZE] = {};
+    const win::Selection selected(dc, font.get());
     GetTextFaceW(dc, LF_FACESIZE, chosen);
-    SelectObject(dc, old);
     return _wcsicmp(chosen, face) == 0;
 }
 
@@ -108,14 +93,15 @@ bool TextFits(HWND control, HFONT font) noexcept {
     if (length <= 0) return true;
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    WindowDc dc(control);
+    const win::ClientDc dc(control);
     if (dc.get() == nullptr) return true;
-    HGDIOBJ old = SelectObject(dc.get(), font);
     RECT needed = room.rect;
     needed.bottom = needed.top;
-    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &needed,
-              (room.format & ~(DT_VCENTER | DT_CENTER)) | DT_CALCRECT);
-    SelectObject(dc.get(), old);
+    {
+        const win::Selection selected(dc.get(), font);
+        DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &needed,
+                  (room.format & ~(DT_VCENTER | DT_CENTER)) | DT_CALCRECT);
+    }
     return needed.right - needed.left <= room.rect.right - room.rect.left &&
            needed.bottom - needed.top <= room.rect.bottom - room.rect.top;
 }
@@ -127,7 +113,7 @@ void FitChildTexts(HWND window, int dpi_y, std::vector<win::UniqueFont>& fonts) 
          control = GetWindow(control, GW_HWNDNEXT)) {
         const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
         if (TextFits(control, font)) continue;
-        WindowDc dc(control);
+        const win::ClientDc dc(control);
         const wchar_t* face = nullptr;
         for (const wchar_t* candidate : kScalableFaces) {
             if (dc.get() != nullptr && FaceExists(dc.get(), candidate)) {

@@ -2,8 +2,13 @@
 // process redirected to a private key so that the prefix's registration stays as it is.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "tests/wine/component/component_support.h"
 #include "win/registry.h"
@@ -55,7 +60,7 @@ std::optional<std::wstring> ReadText(const std::wstring& path, const wchar_t* na
 // A key under the private root, opened for reading; empty when absent.
 RegistryKey OpenKey(const std::wstring& path) {
     HKEY key = nullptr;
-    const std::wstring full = std::wstring(kPrivateRoot) + L"\\" + path;
+    const std::wstring full = std::wstring(kPrivateRoot) + (path.empty() ? L"" : L"\\" + path);
     if (RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
     return RegistryKey(key);
 }
@@ -71,6 +76,77 @@ DWORD SubkeyCount(const std::wstring& path) {
                          nullptr, nullptr, nullptr);
     }
     return count;
+}
+
+// Everything below a key under the private root, one line a key and one a value
+// ("key\\name = type: data"), sorted: what a registration leaves, comparable before and after.
+void ListTree(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) {
+    lines.push_back(path + L"\\");
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD name_length = 256;
+        BYTE data[2048];
+        DWORD data_length = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueW(key, index, name, &name_length, nullptr, &type, data, &data_length) != ERROR_SUCCESS) break;
+        std::wstring text;
+        if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            text.assign(reinterpret_cast<const wchar_t*>(data), data_length / sizeof(wchar_t));
+            while (!text.empty() && text.back() == L'\0') text.pop_back();
+        } else {
+            for (DWORD i = 0; i < data_length; ++i) text += std::to_wstring(data[i]) + L" ";
+        }
+        lines.push_back(path + L"\\" + std::wstring(name, name_length) + L" = " + std::to_wstring(type) + L": " + text);
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.emplace_back(name, length);
+    }
+    for (const std::wstring& name : subkeys) {
+        HKEY subkey = nullptr;
+        if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, &subkey) != ERROR_SUCCESS) {
+            lines.push_back(path + L"\\" + name + L"\\ (does not open)");
+            continue;
+        }
+        const RegistryKey owned(subkey);
+        ListTree(subkey, path + L"\\" + name, lines);
+    }
+}
+
+std::vector<std::wstring> PrivateTree() {
+    std::vector<std::wstring> lines;
+    const RegistryKey root = OpenKey(L"");
+    if (root) ListTree(root.get(), L"", lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::string Lines(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const std::wstring& line : lines) text += "\n  " + std::string(line.begin(), line.end());
+    return text;
+}
+
+// A key under the private root with its default value and named values, lasting or volatile
+// (and then, the registry says, refusing lasting keys below it).
+void MakeKey(const std::wstring& path, bool is_volatile,
+             const std::vector<std::pair<const wchar_t*, std::wstring>>& values = {}) {
+    const std::wstring full = std::wstring(kPrivateRoot) + L"\\" + path;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, nullptr,
+                              is_volatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS)
+        << "cannot create " << std::string(path.begin(), path.end());
+    const RegistryKey owned(key);
+    for (const auto& [name, text] : values) {
+        ASSERT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
 }
 
 class RegistrationTest : public testing::Test {
@@ -156,6 +232,98 @@ TEST_F(RegistrationTest, ARefusedRegistryStepIsTheResult) {
     ZorvaneDll dll(copy_);
     EXPECT_EQ(dll.RegisterServer(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
     EXPECT_EQ(SubkeyCount(L"CLSID\\" + GuidText(kPlugInClassId)), 0u);
+}
+
+// A key the registry will not let the registration create makes a step fail wherever it
+// stands. Every key the call wrote is undone, and every key that stood before it, ours from
+// an earlier registration or another program's, is as it was: the whole classes root reads
+// the same before and after.
+TEST_F(RegistrationTest, ARefusedStepLeavesTheClassesRootAsItWas) {
+    const std::wstring clsid = GuidText(kPlugInClassId);
+    const std::wstring libid = GuidText(kLibraryId);
+    const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
+    const std::wstring class_key = L"CLSID\\" + clsid;
+    const std::wstring prog_id = L"Zorvane.clsVELTPlugIn";
+    const std::filesystem::path earlier_folder = folder_ / L"earlier";
+    std::filesystem::create_directories(earlier_folder);
+    const std::wstring earlier_copy = (earlier_folder / L"Zorvane.dll").wstring();
+    std::filesystem::copy_file(copy_, earlier_copy);
+
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::optional<HRESULT> refused;  // the result, when the refusal is ours to pass on
+    };
+    const HRESULT child_must_be_volatile = HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE);
+    const Case cases[] = {
+        {"the class key volatile and empty", [&] { MakeKey(class_key, true); }, child_must_be_volatile},
+        {"the class key volatile, another program's values in it",
+         [&] { MakeKey(class_key, true, {{nullptr, L"Fremde.Klasse"}, {L"AppID", L"{00000000-0000-0000-0000-0000000000A1}"}}); },
+         child_must_be_volatile},
+        {"the ProgID's key volatile, a description in it",
+         [&] { MakeKey(prog_id, true, {{nullptr, L"Ein anderes Plugin"}}); }, child_must_be_volatile},
+        {"the type library's key volatile", [&] { MakeKey(L"TypeLib\\" + libid, true); }, std::nullopt},
+        {"the interface's key another program's, the class key volatile",
+         [&] {
+             MakeKey(L"Interface\\" + iid, false, {{nullptr, L"IFremd"}});
+             MakeKey(L"Interface\\" + iid + L"\\Eigenes", false, {{L"Wert", L"1"}});
+             MakeKey(class_key, true);
+         },
+         child_must_be_volatile},
+        {"registered from another folder before, the class key volatile without Version",
+         [&] {
+             {
+                 ZorvaneDll earlier(earlier_copy);
+                 ASSERT_EQ(earlier.RegisterServer(), S_OK);
+             }
+             const std::wstring full = std::wstring(kPrivateRoot) + L"\\" + class_key;
+             ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, full.c_str()), ERROR_SUCCESS);
+             MakeKey(class_key, true, {{nullptr, prog_id}});
+             MakeKey(class_key + L"\\InprocServer32", true, {{nullptr, earlier_copy}, {L"ThreadingModel", L"Apartment"}});
+             MakeKey(class_key + L"\\ProgID", true, {{nullptr, prog_id}});
+             MakeKey(class_key + L"\\TypeLib", true, {{nullptr, libid}});
+         },
+         child_must_be_volatile},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrivateClassesRoot root;
+        // The containers every classes root has.
+        for (const wchar_t* container : {L"CLSID", L"Interface", L"TypeLib"}) MakeKey(container, false);
+        c.arrange();
+        if (testing::Test::HasFatalFailure()) return;
+        const std::vector<std::wstring> before = PrivateTree();
+        HRESULT result = S_OK;
+        {
+            ZorvaneDll dll(copy_);
+            result = dll.RegisterServer();
+        }
+        std::printf("%s: 0x%08lX\n", c.name, static_cast<unsigned long>(result));
+        EXPECT_TRUE(FAILED(result)) << "registered over a key the registry refuses to extend";
+        if (c.refused) {
+            EXPECT_EQ(result, *c.refused);
+        }
+        const std::vector<std::wstring> after = PrivateTree();
+        EXPECT_EQ(after, before) << "before:" << Lines(before) << "\nafter:" << Lines(after);
+    }
+}
+
+// The premise of the test above, as the registry of this system has it.
+TEST(VolatileKeyTest, RefusesALastingKeyBelowIt) {
+    PrivateClassesRoot root;
+    MakeKey(L"Fluechtig", true);
+    HKEY key = nullptr;
+    const std::wstring child = std::wstring(kPrivateRoot) + L"\\Fluechtig\\Bleibend";
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, child.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_CHILD_MUST_BE_VOLATILE);
+    if (key != nullptr) RegCloseKey(key);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, child.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS)
+        << "a volatile key below it";
+    if (key != nullptr) RegCloseKey(key);
 }
 
 }  // namespace

@@ -15,3 +15,17 @@ std::string Printable(const std::wstring& text) {
     }
     return "\"" + shown + "\"";
 }
+
+std::string TestNameOf(const char* name) {
+    std::string text;
+    bool gap = false;
+    for (const char* c = name; *c != '\0'; ++c) {
+        const bool keep = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+        if (keep) {
+            if (gap && !text.empty()) text += '_';
+            text += *c;
+        }
+        gap = !keep;
+    }
+    return text;
+}

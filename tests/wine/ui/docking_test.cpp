@@ -10,12 +10,7 @@ namespace {
 
 constexpr wchar_t kPaneClass[] = L"ZorvaneTestDockPane";
 
-int Pixels(int twips) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return MulDiv(twips, dpi, 1440);
-}
+int Pixels(int twips) { return PixelsX(twips); }
 
 class DockingTest : public UiTest {
 protected:

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ui_fixture.h"
-#include "win/com_object.h"
+#include "win/plain_dispatch.h"
 #include "win/handles.h"
 
 namespace zorvane::ui::test {
@@ -131,14 +131,8 @@ struct Outcome {
     }
 };
 
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-int Pixels(int twips) { return MulDiv(twips, ScreenDpi(), 1440); }
+int Pixels(int twips) { return PixelsX(twips); }
+int ScreenDpi() { return PixelsX(1440); }
 
 RECT WindowRect(HWND window) {
     RECT rect{};
@@ -147,16 +141,11 @@ RECT WindowRect(HWND window) {
 }
 
 // A host's own form as the OwnerForm argument: an object whose hWnd names its window.
-class HostFormDouble final : public win::ComObject<HostFormDouble, IDispatch> {
+class HostFormDouble final : public win::PlainDispatch<HostFormDouble> {
 public:
     static constexpr bool kHoldsModule = false;
     explicit HostFormDouble(HWND window) : window_(window) {}
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) noexcept override {
         if (_wcsicmp(names[0], L"hWnd") != 0) return DISP_E_UNKNOWNNAME;
         ids[0] = 7;

@@ -21,8 +21,6 @@ int ScreenDpi() {
     return dpi;
 }
 
-int Pixels(int twips) { return MulDiv(twips, ScreenDpi(), 1440); }
-
 // What a control shows of its text and where: the room the system draws the text into.
 struct Room {
     RECT rect;
@@ -101,28 +99,33 @@ std::wstring DpiSuffix() { return L"_" + std::to_wstring(ScreenDpi()) + L"dpi"; 
 
 class TextFitTest : public UiTest {};
 
-TEST_F(TextFitTest, RuleEditorShowsEveryTextWholeInItsTwipLayout) {
-    HWND window = ShowEditor();
-    SCOPED_TRACE(testing::Message() << ScreenDpi() << " DPI");
-    EXPECT_EQ(CutTexts(window), "");
-    const SIZE client = ClientSize(window);
-    EXPECT_EQ(client.cx, Pixels(4470));
-    EXPECT_EQ(client.cy, Pixels(3255));
-    Screenshot shot(window, (L"rule_editor" + DpiSuffix()).c_str());
-}
-
-TEST_F(TextFitTest, AboutWindowShowsEveryTextWholeInItsTwipLayout) {
-    ShowEditor();
-    Click(Control(kCommand3));
-    Pump(30);
-    HWND about = AboutWindow();
-    ASSERT_NE(about, nullptr);
-    SCOPED_TRACE(testing::Message() << ScreenDpi() << " DPI");
-    EXPECT_EQ(CutTexts(about), "");
-    const SIZE client = ClientSize(about);
-    EXPECT_EQ(client.cx, Pixels(5565));
-    EXPECT_EQ(client.cy, Pixels(4065));
-    Screenshot shot(about, (L"about" + DpiSuffix()).c_str());
+TEST_F(TextFitTest, BothWindowsShowEveryTextWholeInTheirTwipLayouts) {
+    const struct {
+        const wchar_t* name;
+        HWND (*open)();
+        int client_width, client_height;  // twips
+    } windows[] = {
+        {L"rule_editor", [] { return ShowEditor(); }, 4470, 3255},
+        {L"about",
+         [] {
+             ShowEditor();
+             Click(Control(kCommand3));
+             Pump(30);
+             return AboutWindow();
+         },
+         5565, 4065},
+    };
+    for (const auto& window : windows) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(std::wstring(window.name)) << " at "
+                                        << ScreenDpi() << " DPI");
+        HWND opened = window.open();
+        ASSERT_NE(opened, nullptr);
+        EXPECT_EQ(CutTexts(opened), "");
+        const SIZE client = ClientSize(opened);
+        EXPECT_EQ(client.cx, PixelsX(window.client_width));
+        EXPECT_EQ(client.cy, PixelsY(window.client_height));
+        Screenshot shot(opened, (window.name + DpiSuffix()).c_str());
+    }
 }
 
 TEST_F(TextFitTest, InputBoxShowsEveryTextWholeCentredOverTheActiveWindow) {

@@ -1,10 +1,11 @@
 #pragma once
-// Scoped device contexts and selections for drawing off screen.
+// Scoped device contexts and selections: whatever is taken for drawing or measuring is
+// given back at the end of the scope, however it ends.
 #include <windows.h>
 
 #include <utility>
 
-namespace zorvane::host_app {
+namespace zorvane::win {
 
 // A memory device context, deleted at the end of its scope.
 class MemoryDc {
@@ -38,6 +39,23 @@ private:
     HDC dc_;
 };
 
+// The device context of a window's client area (the screen's for null), released at the
+// end of its scope.
+class ClientDc {
+public:
+    explicit ClientDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    ~ClientDc() {
+        if (dc_ != nullptr) ReleaseDC(window_, dc_);
+    }
+    ClientDc(const ClientDc&) = delete;
+    ClientDc& operator=(const ClientDc&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
 // An object selected into a device context until the end of its scope.
 class Selection {
 public:
@@ -51,4 +69,4 @@ private:
     HGDIOBJ previous_;
 };
 
-}  // namespace zorvane::host_app
+}  // namespace zorvane::win

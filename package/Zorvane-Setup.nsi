@@ -1,0 +1,277 @@
+; The Windows setup of Zorvane: installs Zorvane.dll into the 32-bit program folder,
+; registers it for 32-bit COM and adds an entry to "Apps and features".
+; Built by package/CMakeLists.txt:
+;   makensis -INPUTCHARSET UTF8 -DVERSION=0.2.0.4 -DDLL=<Zorvane.dll> -DOUTFILE=<exe> Zorvane-Setup.nsi
+;
+; Exit codes of the setup (also with /S):
+;   0  installed; Orbanel's type library VELTTypeLib 2.2 is registered
+;   1  cancelled by the user; nothing changed
+;   2  not installed: no administrator rights
+;   3  installed, but VELTTypeLib 2.2 is not registered: Zorvane works once Orbanel is installed
+;   4  not installed: Zorvane.dll is in use (Orbanel running); an installed version stays as it was
+;   5  files installed, but Zorvane.dll could not be registered
+; Exit codes of uninstall.exe (/S; add _?=<folder> to wait for it and get its code):
+;   0  removed   1  cancelled   2  no administrator rights   4  Zorvane.dll in use; nothing removed
+
+!ifndef VERSION | DLL | OUTFILE
+  !error "VERSION, DLL and OUTFILE must be defined (-DVERSION=0.2.0.4 -DDLL=... -DOUTFILE=...)"
+!endif
+
+Unicode true
+ManifestDPIAware true
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+
+!define PRODUCT "Zorvane"
+!define PUBLISHER "Ulvmar"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane"
+!define HOST_LIBID "{2EC5C0F2-8A43-4D51-A646-7DD36F74C612}"
+
+!define EXIT_CANCELLED 1
+!define EXIT_NO_ADMIN 2
+!define EXIT_HOST_MISSING 3
+!define EXIT_IN_USE 4
+!define EXIT_NOT_REGISTERED 5
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+; Zorvane.dll is a 32-bit DLL: "Program Files (x86)" on 64-bit Windows.
+InstallDir "$PROGRAMFILES32\${PRODUCT}"
+BrandingText "${PUBLISHER}"
+
+; Product, version and publisher; no legal notice, as in the DLL's own block.
+!pragma warning disable 9100
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+!macro VERSION_STRINGS LANG DESCRIPTION
+  VIAddVersionKey /LANG=${LANG} "ProductName" "${PRODUCT}"
+  VIAddVersionKey /LANG=${LANG} "CompanyName" "${PUBLISHER}"
+  VIAddVersionKey /LANG=${LANG} "ProductVersion" "${VERSION}"
+  VIAddVersionKey /LANG=${LANG} "FileVersion" "${VERSION}"
+  VIAddVersionKey /LANG=${LANG} "FileDescription" "${DESCRIPTION}"
+!macroend
+
+Var HostMissing
+Var Updating
+
+;--------------------------------
+; Pages and languages
+
+!define MUI_ABORTWARNING
+!define MUI_UNABORTWARNING
+; The language chooser opens on the system's language (or the one chosen last time).
+!define MUI_LANGDLL_ALWAYSSHOW
+!define MUI_LANGDLL_WINDOWTITLE "${PRODUCT} ${VERSION}"
+!define MUI_LANGDLL_INFO "Sprache / Language:"
+!define MUI_LANGDLL_REGISTRY_ROOT HKLM
+!define MUI_LANGDLL_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
+
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)$Updating$\r$\n$\r$\n$_CLICK"
+!insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryOnUpdate
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_RESERVEFILE_LANGDLL
+
+!insertmacro VERSION_STRINGS ${LANG_GERMAN} "Installation von ${PRODUCT}"
+!insertmacro VERSION_STRINGS ${LANG_ENGLISH} "${PRODUCT} Setup"
+
+LangString WelcomeText ${LANG_GERMAN} "Dieser Assistent installiert ${PRODUCT} ${VERSION}, das Plugin für Orbanel, und registriert es bei Windows.$\r$\n$\r$\nBitte beenden Sie Orbanel vor der Installation."
+LangString WelcomeText ${LANG_ENGLISH} "This wizard installs ${PRODUCT} ${VERSION}, the plug-in for Orbanel, and registers it with Windows.$\r$\n$\r$\nPlease quit Orbanel before installing."
+LangString UpdateNote ${LANG_GERMAN} "$\r$\n$\r$\nDie installierte Version in $INSTDIR wird ersetzt."
+LangString UpdateNote ${LANG_ENGLISH} "$\r$\n$\r$\nThe version installed in $INSTDIR will be replaced."
+LangString HostMissing ${LANG_GERMAN} "Orbanel ist auf diesem Computer nicht installiert: Die Typbibliothek VELTTypeLib 2.2 von Orbanel ist nicht registriert.$\r$\n$\r$\n${PRODUCT} ist ein Plugin für Orbanel und arbeitet erst, wenn Orbanel installiert ist.$\r$\n$\r$\nTrotzdem installieren?"
+LangString HostMissing ${LANG_ENGLISH} "Orbanel is not installed on this computer: its type library VELTTypeLib 2.2 is not registered.$\r$\n$\r$\n${PRODUCT} is a plug-in for Orbanel and works only once Orbanel is installed.$\r$\n$\r$\nInstall anyway?"
+LangString InUse ${LANG_GERMAN} "Zorvane.dll wird gerade verwendet, vermutlich von Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nBitte beenden Sie Orbanel und klicken Sie auf Wiederholen. Abbrechen lässt die installierte Version unverändert."
+LangString InUse ${LANG_ENGLISH} "Zorvane.dll is in use, probably by Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nPlease quit Orbanel and click Retry. Cancel leaves the installed version as it is."
+LangString UnInUse ${LANG_GERMAN} "Zorvane.dll wird gerade verwendet, vermutlich von Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nBitte beenden Sie Orbanel und klicken Sie auf Wiederholen. Abbrechen entfernt nichts."
+LangString UnInUse ${LANG_ENGLISH} "Zorvane.dll is in use, probably by Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nPlease quit Orbanel and click Retry. Cancel removes nothing."
+LangString NoAdmin ${LANG_GERMAN} "Für die Installation von ${PRODUCT} sind Administratorrechte nötig."
+LangString NoAdmin ${LANG_ENGLISH} "Installing ${PRODUCT} needs administrator rights."
+LangString UnNoAdmin ${LANG_GERMAN} "Für das Entfernen von ${PRODUCT} sind Administratorrechte nötig."
+LangString UnNoAdmin ${LANG_ENGLISH} "Removing ${PRODUCT} needs administrator rights."
+LangString NotRegistered ${LANG_GERMAN} "Zorvane.dll wurde installiert, ließ sich aber nicht registrieren. Orbanel findet das Plugin so nicht."
+LangString NotRegistered ${LANG_ENGLISH} "Zorvane.dll was installed but could not be registered. Orbanel will not find the plug-in."
+
+;--------------------------------
+; Helpers
+
+; Pushes 1 when nobody holds the file open or loaded (a host that loaded the DLL keeps
+; it from being opened for writing), else 0. A missing file counts as free.
+!macro FILE_IS_FREE UN
+  Function ${UN}FileIsFree
+    Exch $0
+    Push $1
+    ${If} ${FileExists} $0
+      System::Call 'kernel32::CreateFileW(w r0, i 0x40000000, i 0, p 0, i 3, i 0x80, p 0) p .r1'
+      ${If} $1 P= -1
+        StrCpy $0 0
+      ${Else}
+        System::Call 'kernel32::CloseHandle(p r1)'
+        StrCpy $0 1
+      ${EndIf}
+    ${Else}
+      StrCpy $0 1
+    ${EndIf}
+    Pop $1
+    Exch $0
+  FunctionEnd
+!macroend
+!insertmacro FILE_IS_FREE ""
+!insertmacro FILE_IS_FREE "un."
+
+!macro REQUIRE_ADMIN MESSAGE
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
+    SetErrorLevel ${EXIT_NO_ADMIN}
+    Quit
+  ${EndIf}
+!macroend
+
+;--------------------------------
+; Setup
+
+Function .onInit
+  ; Writes from this 32-bit process land in the 32-bit registry view on 64-bit Windows,
+  ; where a 32-bit host looks up its COM classes.
+  SetRegView 32
+  !insertmacro MUI_LANGDLL_DISPLAY
+  !insertmacro REQUIRE_ADMIN "$(NoAdmin)"
+
+  ; An installed Zorvane is replaced where it is: one entry, one registration.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    StrCpy $INSTDIR $0
+    StrCpy $Updating "$(UpdateNote)"
+  ${EndIf}
+
+  ; The same question the plug-in asks at run time: can VELTTypeLib 2.2 be loaded?
+  System::Call 'oleaut32::LoadRegTypeLib(g "${HOST_LIBID}", i 2, i 2, i 0, *p .r1) i .r0'
+  ${If} $0 == 0
+    System::Call '$1->2()' ; ITypeLib::Release
+    StrCpy $HostMissing 0
+  ${Else}
+    StrCpy $HostMissing 1
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(HostMissing)" /SD IDYES IDYES install_anyway
+    SetErrorLevel ${EXIT_CANCELLED}
+    Quit
+    install_anyway:
+  ${EndIf}
+FunctionEnd
+
+Function SkipDirectoryOnUpdate
+  ${If} $Updating != ""
+    Abort
+  ${EndIf}
+FunctionEnd
+
+Section "Zorvane"
+  SetOutPath $INSTDIR
+
+  ; The new DLL goes in beside the old one first; the rename below swaps them in one
+  ; step, so a failure at any point leaves the old file whole.
+  Push "$INSTDIR\Zorvane.dll"
+  Call FileIsFree
+  Pop $0
+  ${DoWhile} $0 == 0
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(InUse)" /SD IDCANCEL IDRETRY check_again
+    SetErrorLevel ${EXIT_IN_USE}
+    DetailPrint "$(InUse)"
+    Abort
+    check_again:
+    Push "$INSTDIR\Zorvane.dll"
+    Call FileIsFree
+    Pop $0
+  ${Loop}
+
+  File "/oname=Zorvane.dll.new" "${DLL}"
+  ${Do}
+    ; MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; refused while the old file is loaded.
+    System::Call 'kernel32::MoveFileExW(w "$INSTDIR\Zorvane.dll.new", w "$INSTDIR\Zorvane.dll", i 0x9) i .r0'
+    ${If} $0 <> 0
+      ${Break}
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(InUse)" /SD IDCANCEL IDRETRY move_again
+    Delete "$INSTDIR\Zorvane.dll.new"
+    SetErrorLevel ${EXIT_IN_USE}
+    DetailPrint "$(InUse)"
+    Abort
+    move_again:
+  ${Loop}
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/M=Zorvane.dll /S=0K /G=0" $0 $1 $2
+  ${GetSize} "$INSTDIR" "/M=uninstall.exe /S=0K /G=0" $1 $2 $3
+  IntOp $0 $0 + $1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; This setup is a 32-bit process, so DllRegisterServer runs as 32-bit code and writes
+  ; the 32-bit registration, whatever the bitness of Windows.
+  ClearErrors
+  RegDLL "$INSTDIR\Zorvane.dll"
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "$(NotRegistered)" /SD IDOK
+    DetailPrint "$(NotRegistered)"
+    SetErrorLevel ${EXIT_NOT_REGISTERED}
+  ${ElseIf} $HostMissing == 1
+    SetErrorLevel ${EXIT_HOST_MISSING}
+  ${EndIf}
+SectionEnd
+
+;--------------------------------
+; Uninstaller
+
+Function un.onInit
+  SetRegView 32
+  !insertmacro MUI_UNGETLANGUAGE
+  !insertmacro REQUIRE_ADMIN "$(UnNoAdmin)"
+FunctionEnd
+
+Section "Uninstall"
+  Push "$INSTDIR\Zorvane.dll"
+  Call un.FileIsFree
+  Pop $0
+  ${DoWhile} $0 == 0
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(UnInUse)" /SD IDCANCEL IDRETRY check_again
+    SetErrorLevel ${EXIT_IN_USE}
+    DetailPrint "$(UnInUse)"
+    Abort
+    check_again:
+    Push "$INSTDIR\Zorvane.dll"
+    Call un.FileIsFree
+    Pop $0
+  ${Loop}
+
+  ; Only what the setup wrote: the DLL's own registration, the two files, the folder if
+  ; nothing else is left in it, and the uninstall entry. Orbanel's keys stay.
+  ${If} ${FileExists} "$INSTDIR\Zorvane.dll"
+    UnRegDLL "$INSTDIR\Zorvane.dll"
+  ${EndIf}
+  Delete "$INSTDIR\Zorvane.dll"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,5 @@
+cmake_minimum_required(VERSION 3.25)
+# Usage: cmake -DIN=<Zorvane.dll> -DOUT=<older Zorvane.dll> -P this file.
+# Bytes after the image change the file but not how it loads.
+file(COPY_FILE ${IN} ${OUT})
+file(APPEND ${OUT} "an older build of Zorvane.dll\n")

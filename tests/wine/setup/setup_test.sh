@@ -1,0 +1,423 @@
+#!/usr/bin/env bash
+# The setup under Wine, each case in a prefix of its own copied from a fresh template.
+# Usage: setup_test.sh <settings> <case> [args]; <settings> names the paths of one build
+# (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). Cases:
+#   template           creates the fresh prefix that the other cases copy
+#   install_uninstall  silent install: files, registration, uninstall entry, version block, a
+#                      script client creating the plug-in; the quiet uninstall string restores
+#                      the prefix as it was
+#   update             an older build in another folder, updated in place, then the same
+#                      version again: one entry; uninstall with _?= and its exit code
+#   without_host       no VELTTypeLib: the warning in German and in English ("No" changes
+#                      nothing); silently: installed anyway, exit code 3
+#   in_use             Zorvane.dll held by a client: exit code 4 from setup and uninstaller,
+#                      the old installation intact; with windows: the box, the client quits,
+#                      Retry installs
+#   not_registered     a Zorvane.dll that cannot be loaded: exit code 5, installed for the
+#                      uninstaller to remove
+#   screenshot <png>   the first page in German (scripts/setup-screenshot.sh)
+set -euo pipefail
+
+source "$1"
+case_name=$2
+shift
+
+template=$WORK_DIR/template-prefix
+prefix=$WORK_DIR/prefix-$case_name
+scratch=$WORK_DIR/scratch-$case_name
+export WINEDEBUG=-all
+
+clsid='{77FF2106-F84A-48BA-8B6C-B6C224068A89}'
+libid='{5FC8B42F-E199-4A7C-A91F-90AFF3F205CF}'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane'
+program_folder='C:\Program Files\Zorvane'
+
+problems=0
+fail() {
+  echo "FAIL: $*"
+  problems=$((problems + 1))
+}
+die() {
+  fail "$*"
+  exit 1
+}
+
+# A display of its own: the setup's windows take no focus from those of tests running
+# beside it, and a screenshot shows nothing else.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'stop_wine; kill "$xvfb_pid"; rm -f "$display_file"' EXIT
+for _ in $(seq 100); do
+  [ -s "$display_file" ] && break
+  sleep 0.1
+done
+[ -s "$display_file" ] || die "Xvfb did not start"
+export DISPLAY=:$(cat "$display_file")
+
+# The locale the Windows programs see; Linux need not have it, so keep bash's complaint
+# about it (from wine-run) out of the programs' output.
+wine_locale=
+w() {
+  env ${wine_locale:+LC_ALL=$wine_locale} "$WINE_RUN" "$prefix" "$@" 2> >(grep -v 'warning: setlocale' >&2)
+}
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# The Linux path of a path on C:.
+unixpath() {
+  local rest=${1#C:\\}
+  printf '%s/drive_c/%s' "$prefix" "${rest//\\//}"
+}
+stop_wine() { WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; }
+
+make_template() {
+  local version
+  version=$(wine --version)
+  if [ -f "$template/system.reg" ] && [ "$(cat "$template.wine-version" 2>/dev/null)" = "$version" ]; then
+    return
+  fi
+  WINEPREFIX=$template wineserver -k 2>/dev/null || true
+  rm -rf "$template" "$template.wine-version"
+  "$WINE_RUN" "$template" cmd /c exit 0
+  WINEPREFIX=$template wineserver -w
+  echo "$version" >"$template.wine-version"
+}
+
+fresh_prefix() {
+  stop_wine
+  rm -rf "$prefix" "$scratch"
+  mkdir -p "$scratch" "$prefix"
+  cp -a "$template/." "$prefix"
+}
+
+register_host() { w regsvr32 /s "$(winpath "$VELT_DLL")" || die "regsvr32 VELTTypeLib.dll failed"; }
+
+# expect_exit <code> <program> [args...]: runs a program in the prefix, checks its exit code.
+expect_exit() {
+  local expected=$1 code=0
+  shift
+  w "$@" >"$scratch/last.out" 2>&1 || code=$?
+  [ "$code" = "$expected" ] || fail "$(basename "${1//\\//}") ${*:2}: exit code $code, expected $expected"
+}
+
+# expect_line_exit <code> <command line>: runs the line as typed at a command prompt (Wine
+# would quote an argument with spaces, and an uninstaller takes _?= only unquoted).
+expect_line_exit() {
+  local expected=$1 line=$2 code=0
+  printf '@%s\r\n@exit /b %%errorlevel%%\r\n' "$line" >"$scratch/line.cmd"
+  w cmd /c "$(winpath "$scratch/line.cmd")" >"$scratch/last.out" 2>&1 || code=$?
+  [ "$code" = "$expected" ] || fail "$line: exit code $code, expected $expected"
+}
+
+# reg_value <key> <value name, empty for the default value>: the data, or <missing>.
+reg_value() {
+  local out
+  if [ -z "$2" ]; then
+    out=$(w reg query "$1" /ve 2>/dev/null) || { echo "<missing>"; return; }
+  else
+    out=$(w reg query "$1" /v "$2" 2>/dev/null) || { echo "<missing>"; return; }
+  fi
+  printf '%s\n' "$out" | tr -d '\r' | sed -n 's/^    .*    REG_[A-Z_]*    //p' | head -n 1
+}
+
+expect_reg() {
+  local got
+  got=$(reg_value "$1" "$2")
+  [ "$got" = "$3" ] || fail "$1 [${2:-(default)}]: '$got', expected '$3'"
+}
+
+# snapshot <name>: the registry below HKLM\Software (with the classes) and HKCU\Software, and
+# every file on C: with its size, but the user's Temp folder, where an NSIS uninstaller
+# started without _?= leaves its empty working folder.
+snapshot() {
+  local root
+  for root in HKLM HKCU; do
+    w reg export "$root\\Software" "$(winpath "$scratch/$1.$root.reg")" /y >/dev/null 2>&1 ||
+      die "reg export $root failed"
+    # Wine keeps display settings of its own under "Temporary System Parameters".
+    iconv -f UTF-16 -t UTF-8 "$scratch/$1.$root.reg" | tr -d '\r' |
+      awk '/^\[/ { skip = index($0, "\\Software\\Wine\\Temporary System Parameters") > 0 } !skip' \
+        >"$scratch/$1.$root.txt"
+  done
+  (cd "$prefix/drive_c" && find . -path './users/*/Temp' -prune -o -printf '%p %s\n' | LC_ALL=C sort) \
+    >"$scratch/$1.files"
+}
+
+# expect_same_as <name>: the prefix now is as the snapshot <name> recorded it.
+expect_same_as() {
+  snapshot now
+  local part
+  for part in HKLM.txt HKCU.txt files; do
+    if ! diff -u "$scratch/$1.$part" "$scratch/now.$part" >"$scratch/diff" 2>&1; then
+      fail "$part differs from '$1':"
+      head -n 40 "$scratch/diff"
+    fi
+  done
+}
+
+# expect_installed <folder> <version> <the DLL it must hold>: the files, the registration and
+# the one uninstall entry of an installation.
+expect_installed() {
+  expect_files_and_entry "$@"
+  local key name wanted
+  while IFS='|' read -r key name wanted; do
+    expect_reg "$key" "$name" "$wanted"
+  done <<EOF
+HKCR\\CLSID\\$clsid\\InprocServer32||$1\\Zorvane.dll
+HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment
+HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid
+HKCR\\TypeLib\\$libid\\1.0\\0\\win32||$1\\Zorvane.dll
+EOF
+}
+
+# expect_files_and_entry <folder> <version> <the DLL it must hold>: all but the registration.
+expect_files_and_entry() {
+  local folder=$1 version=$2 dll=$3 unix_folder
+  unix_folder=$(unixpath "$folder")
+  local files
+  files=$(cd "$unix_folder" 2>/dev/null && LC_ALL=C ls -A | tr '\n' ' ') || true
+  [ "$files" = "Zorvane.dll uninstall.exe " ] || die "$folder holds: $files"
+  cmp -s "$unix_folder/Zorvane.dll" "$dll" || fail "$folder\\Zorvane.dll is not $dll"
+
+  local key name wanted
+  while IFS='|' read -r key name wanted; do
+    expect_reg "$key" "$name" "$wanted"
+  done <<EOF
+$uninstall_key|DisplayName|Zorvane
+$uninstall_key|DisplayVersion|$version
+$uninstall_key|Publisher|Ulvmar
+$uninstall_key|InstallLocation|$folder
+$uninstall_key|UninstallString|"$folder\\uninstall.exe"
+$uninstall_key|QuietUninstallString|"$folder\\uninstall.exe" /S
+$uninstall_key|NoModify|0x1
+$uninstall_key|NoRepair|0x1
+EOF
+  # EstimatedSize is in KiB: the two files, give or take rounding.
+  local size bytes
+  size=$(reg_value "$uninstall_key" EstimatedSize)
+  bytes=$(cat "$unix_folder/Zorvane.dll" "$unix_folder/uninstall.exe" | wc -c)
+  if [[ ! $size =~ ^0x[0-9a-f]+$ ]] || (((size - bytes / 1024) ** 2 > 4)); then
+    fail "EstimatedSize $size, the files hold $bytes bytes"
+  fi
+
+  snapshot entries
+  local entries
+  entries=$(grep -c '^"DisplayName"="Zorvane"$' "$scratch/entries.HKLM.txt" || true)
+  [ "$entries" = 1 ] || fail "$entries uninstall entries named Zorvane"
+}
+
+# The client script, run by Wine's cscript, creates the plug-in by its programmatic
+# identifier; prints what it answered.
+run_client() { w cscript //nologo "$(winpath "$CLIENT_SCRIPT")" 2>&1 | tr -d '\r' || true; }
+expect_client_creates_plugin() {
+  local out
+  out=$(run_client)
+  [ "$out" = "PluginName: Zorvane" ] || fail "client script printed: $out"
+}
+# Before the setup nothing answers. Wine's script host registers its own type library on
+# its first run, so this also comes before the snapshot that the uninstall returns to.
+expect_client_fails() {
+  local out
+  out=$(run_client)
+  [[ $out != *"PluginName"* ]] || fail "before the setup, the client script printed: $out"
+}
+
+holder_pid=
+# Holds Zorvane.dll loaded, as a running host does, until stop_holder.
+start_holder() {
+  rm -f "$scratch/stop" "$scratch/released"
+  : >"$scratch/holder.out"
+  w "$(winpath "$PROBE")" hold Zorvane.clsVELTPlugIn "$(winpath "$scratch/stop")" \
+    "$(winpath "$scratch/released")" >"$scratch/holder.out" 2>&1 &
+  holder_pid=$!
+  local i
+  for i in $(seq 600); do
+    grep -q '^loaded ' "$scratch/holder.out" && break
+    kill -0 "$holder_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  tr -d '\r' <"$scratch/holder.out" | grep -qxF "loaded $1" ||
+    die "the holder did not load $1: $(tr -d '\r' <"$scratch/holder.out")"
+}
+stop_holder() {
+  touch "$scratch/stop"
+  wait "$holder_pid" || true
+}
+
+gui_out=
+# gui <locale> <setup> <exit code> <probe step>...: runs the setup with its windows in the
+# locale while the probe works through the steps; the probe's output lands in $gui_out.
+# Programs that share a wineserver can read each other's locale: stop_wine before a new one.
+gui() {
+  local locale=$1 setup=$2 expected=$3 code=0 probe_code=0
+  shift 3
+  wine_locale=$locale w "$(winpath "$setup")" >"$scratch/gui-setup.out" 2>&1 &
+  local setup_pid=$!
+  wine_locale=$locale w "$(winpath "$PROBE")" gui "$@" >"$scratch/gui.out" 2>&1 || probe_code=$?
+  gui_out=$(tr -d '\r' <"$scratch/gui.out")
+  if [ "$probe_code" != 0 ]; then
+    fail "probe, locale $locale: $gui_out"
+    stop_wine
+  fi
+  wait "$setup_pid" || code=$?
+  [ "$probe_code" != 0 ] || [ "$code" = "$expected" ] ||
+    fail "$(basename "$setup") with windows, locale $locale: exit code $code, expected $expected"
+}
+
+expect_shown() {
+  [[ $gui_out == *"$1"* ]] || fail "not shown: $1"$'\n'"$gui_out"
+}
+
+case $case_name in
+template)
+  make_template
+  ;;
+
+install_uninstall)
+  fresh_prefix
+  register_host
+  expect_client_fails
+  snapshot before
+  expect_exit 0 "$(winpath "$SETUP_EXE")" /S
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_client_creates_plugin
+  start_holder "$program_folder\\Zorvane.dll"
+  stop_holder
+
+  # The setup's version block, one per language; Windows shows the user's.
+  for row in "de_DE.UTF-8 040704e4 Installation von Zorvane" "en_US.UTF-8 040904e4 Zorvane Setup"; do
+    read -r locale table description <<<"$row"
+    wine_locale=$locale w "$(winpath "$PROBE")" version "$(winpath "$SETUP_EXE")" | tr -d '\r' >"$scratch/version"
+    for line in "fixed FileVersion 0.2.0.4" "fixed ProductVersion 0.2.0.4" "$table ProductName=Zorvane" \
+      "$table CompanyName=Ulvmar" "$table ProductVersion=0.2.0.4" "$table FileDescription=$description"; do
+      grep -qxF "$line" "$scratch/version" || fail "setup's version block, $locale: no '$line'"
+    done
+    stop_wine
+  done
+
+  # As "Apps and features" runs it; the uninstaller copies itself away and returns at
+  # once, so wait for the prefix to fall quiet.
+  expect_line_exit 0 "$(reg_value "$uninstall_key" QuietUninstallString)"
+  WINEPREFIX=$prefix wineserver -w
+  expect_same_as before
+  ;;
+
+update)
+  fresh_prefix
+  register_host
+  expect_client_fails
+  snapshot before
+  expect_exit 0 "$(winpath "$OLDER_SETUP_EXE")" /S '/D=C:\Tools\Zorvane'
+  expect_installed 'C:\Tools\Zorvane' 0.2.0.3 "$OLDER_DLL"
+  for round in older same; do
+    expect_exit 0 "$(winpath "$SETUP_EXE")" /S
+    expect_installed 'C:\Tools\Zorvane' 0.2.0.4 "$ZORVANE_DLL"
+    [ ! -e "$(unixpath "$program_folder")" ] || fail "over the $round version: $program_folder was created"
+  done
+  expect_client_creates_plugin
+
+  # With _?= the uninstaller runs in place and reports its exit code; it cannot delete
+  # itself then, so uninstall.exe and its folder are left for the caller.
+  expect_line_exit 0 'C:\Tools\Zorvane\uninstall.exe /S _?=C:\Tools\Zorvane'
+  left=$(cd "$(unixpath 'C:\Tools\Zorvane')" && ls -A | tr '\n' ' ') || true
+  [ "$left" = "uninstall.exe " ] || fail "after uninstall.exe _?=: C:\\Tools\\Zorvane holds $left"
+  rm -rf "$(unixpath 'C:\Tools')"
+  expect_same_as before
+  ;;
+
+without_host)
+  fresh_prefix
+  snapshot before
+  stop_wine
+  gui de_DE.UTF-8 "$SETUP_EXE" 1 'window=Zorvane 0.2.0.4' texts click=#1 box texts click=#7
+  expect_shown "ComboBox: Deutsch"
+  expect_shown 'window "Installation von Zorvane 0.2.0.4"'
+  expect_shown "Orbanel ist auf diesem Computer nicht installiert: Die Typbibliothek VELTTypeLib 2.2 von Orbanel ist nicht registriert."
+  stop_wine
+  gui en_US.UTF-8 "$SETUP_EXE" 1 'window=Zorvane 0.2.0.4' texts click=#1 box texts click=#7
+  expect_shown "ComboBox: English"
+  expect_shown 'window "Zorvane 0.2.0.4 Setup"'
+  expect_shown "Orbanel is not installed on this computer: its type library VELTTypeLib 2.2 is not registered."
+  expect_same_as before
+
+  expect_exit 3 "$(winpath "$SETUP_EXE")" /S
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  expect_same_as before
+  ;;
+
+in_use)
+  # One locale for every program here: the client runs beside the setup.
+  wine_locale=de_DE.UTF-8
+  fresh_prefix
+  register_host
+  expect_exit 0 "$(winpath "$OLDER_SETUP_EXE")" /S
+  start_holder "$program_folder\\Zorvane.dll"
+  snapshot old
+
+  expect_exit 4 "$(winpath "$SETUP_EXE")" /S
+  expect_same_as old
+  expect_installed "$program_folder" 0.2.0.3 "$OLDER_DLL"
+  expect_line_exit 4 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  expect_same_as old
+
+  # With windows: the box names the file; the client quits; Retry finishes the update.
+  gui de_DE.UTF-8 "$SETUP_EXE" 0 'window=Zorvane 0.2.0.4' click=#1 \
+    'window=Installation von Zorvane 0.2.0.4' 'show=wird ersetzt' texts click=#1 \
+    box texts "touch=$(winpath "$scratch/stop")" "await=$(winpath "$scratch/released")" click=#4 gone \
+    'window=Installation von Zorvane 0.2.0.4' show=Fertigstellen click=#1 gone
+  wait "$holder_pid" || true
+  expect_shown "Die installierte Version in $program_folder wird ersetzt."
+  expect_shown "Zorvane.dll wird gerade verwendet, vermutlich von Orbanel: / $program_folder\\Zorvane.dll"
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  ;;
+
+not_registered)
+  fresh_prefix
+  register_host
+  snapshot before
+  expect_exit 5 "$(winpath "$UNLOADABLE_SETUP_EXE")" /S
+  expect_files_and_entry "$program_folder" 0.2.0.4 "$UNLOADABLE_DLL"
+  expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>"
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  expect_same_as before
+  ;;
+
+screenshot)
+  out=$2
+  fresh_prefix
+  register_host
+  stop_wine
+  wine_locale=de_DE.UTF-8
+  w "$(winpath "$SETUP_EXE")" >/dev/null 2>&1 &
+  setup_pid=$!
+  w "$(winpath "$PROBE")" gui 'window=Zorvane 0.2.0.4' click=#1 \
+    'window=Installation von Zorvane 0.2.0.4' show=Willkommen rect "touch=$(winpath "$scratch/shown")" \
+    "await=$(winpath "$scratch/taken")" click=#2 box click=#6 >"$scratch/gui.out" 2>&1 &
+  probe_pid=$!
+  for i in $(seq 600); do
+    [ -e "$scratch/shown" ] && break
+    sleep 0.1
+  done
+  read -r x y width height < <(sed -n 's/^rect //p' "$scratch/gui.out" | tr -d '\r')
+  [ -n "${height:-}" ] || die "the first page did not show: $(cat "$scratch/gui.out")"
+  sleep 1 # let it paint
+  xwd -root -display "$DISPLAY" | convert xwd:- -crop "${width}x${height}+${x}+${y}" +repage "$out"
+  touch "$scratch/taken"
+  wait "$probe_pid" "$setup_pid" || true
+  echo "$out: ${width}x${height}"
+  ;;
+
+*)
+  die "unknown case $case_name"
+  ;;
+esac
+
+if [ "$problems" -ne 0 ]; then
+  echo "$problems problem(s); the prefix is kept in $prefix"
+  exit 1
+fi
+stop_wine
+[ "$case_name" = template ] || rm -rf "$prefix" "$scratch"
+echo "setup $case_name: passed"
