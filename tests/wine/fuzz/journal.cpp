@@ -251,8 +251,6 @@ void Journal::Fail(std::string_view why) {
     Report("rule broken", text.c_str(), kExitBroken);
 }
 
-void Journal::PrintRecent() { PrintLines(); }
-
 std::uint64_t Journal::digest() noexcept { return g_digest; }
 
 std::string Format(const char* format, ...) {

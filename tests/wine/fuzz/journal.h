@@ -41,8 +41,6 @@ public:
 
     // Prints the failure with the last lines and ends the process.
     [[noreturn]] static void Fail(std::string_view why);
-    // Prints the last lines (for a failure found outside this process's own checks).
-    static void PrintRecent();
     // Of every line so far: a seed that runs the same way gives the same digest.
     static std::uint64_t digest() noexcept;
 };

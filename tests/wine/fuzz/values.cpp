@@ -189,7 +189,7 @@ SAFEARRAY* ArgPack::MakeArray(std::string& text) {
     return array;
 }
 
-IUnknown* ArgPack::MakeObject(bool dispatch, std::string& text) {
+IUnknown* ArgPack::MakeObject(std::string& text) {
     Random& random = sources_.random;
     const unsigned pick = random.Below(100);
     if (pick < 22) {
@@ -209,7 +209,6 @@ IUnknown* ArgPack::MakeObject(bool dispatch, std::string& text) {
     }
     object->AddRef();
     objects_.push_back(object);
-    (void)dispatch;
     return object;
 }
 
@@ -241,7 +240,7 @@ void ArgPack::MakeAny(VARIANT& value, std::string& text, int depth) {
             const bool dispatch = random.Chance(70);
             std::string which;
             V_VT(&value) = dispatch ? VT_DISPATCH : VT_UNKNOWN;
-            V_UNKNOWN(&value) = MakeObject(dispatch, which);
+            V_UNKNOWN(&value) = MakeObject(which);
             text = Format("%s %s", dispatch ? "DISPATCH" : "UNKNOWN", which.c_str());
             break;
         }
@@ -282,7 +281,7 @@ void ArgPack::MakeAny(VARIANT& value, std::string& text, int depth) {
                 target = &text_slots_.back();
             } else if (kind == 2) {
                 type = random.Chance(70) ? VT_DISPATCH : VT_UNKNOWN;
-                object_slots_.push_back(MakeObject(type == VT_DISPATCH, inside));
+                object_slots_.push_back(MakeObject(inside));
                 target = &object_slots_.back();
             } else {
                 std::string shape;
@@ -390,7 +389,7 @@ void ArgPack::MakeWanted(Want want, VARIANT& value, std::string& text) {
         case Want::Object: {
             std::string which;
             V_VT(&value) = VT_DISPATCH;
-            V_DISPATCH(&value) = static_cast<IDispatch*>(MakeObject(true, which));
+            V_DISPATCH(&value) = static_cast<IDispatch*>(MakeObject(which));
             text = "DISPATCH " + which;
             break;
         }
@@ -410,7 +409,7 @@ void ArgPack::MakeWanted(Want want, VARIANT& value, std::string& text) {
             } else {
                 std::string which;
                 V_VT(&value) = VT_DISPATCH;
-                V_DISPATCH(&value) = static_cast<IDispatch*>(MakeObject(true, which));
+                V_DISPATCH(&value) = static_cast<IDispatch*>(MakeObject(which));
                 text = "DISPATCH " + which;
             }
             break;

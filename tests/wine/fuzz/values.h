@@ -95,7 +95,7 @@ private:
     void MakeScalar(VARTYPE type, void* at, std::string& text);
     BSTR MakeText(std::string& text);
     SAFEARRAY* MakeArray(std::string& text);
-    IUnknown* MakeObject(bool dispatch, std::string& text);
+    IUnknown* MakeObject(std::string& text);
     void MakeWanted(Want want, VARIANT& value, std::string& text);
     void Snap(const void* at, std::size_t size, std::string what);
     void SnapText(BSTR text, const std::string& what);
