@@ -1,5 +1,7 @@
 #include "plugin/module_info.h"
 
+#include <utility>
+
 #include "contract/host_call.h"
 #include "plugin/plugin_identity.h"
 #include "ui/win32/window_instances.h"
@@ -19,17 +21,20 @@ inline constexpr wchar_t kToolWindowName[] = L"frmZorvane";
 inline constexpr LONG kModuleType = 2;
 inline constexpr LONG kCapabilities[] = {3, 15};
 
-void CheckInfo(HRESULT hr, IVELTModuleInfo* info) { CheckHostCall(hr, info, __uuidof(IVELTModuleInfo)); }
+template <class Call>
+void CallInfo(IVELTModuleInfo* info, Call&& call) {
+    CallHost(info, __uuidof(IVELTModuleInfo), std::forward<Call>(call));
+}
 
 void PutText(IVELTModuleInfo* info, HRESULT (STDMETHODCALLTYPE IVELTModuleInfo::*put)(BSTR),
              const wchar_t* text) {
     const win::Bstr value(text);
-    CheckInfo((info->*put)(value.get()), info);
+    CallInfo(info, [&] { return (info->*put)(value.get()); });
 }
 
 void PutFlag(IVELTModuleInfo* info,
              HRESULT (STDMETHODCALLTYPE IVELTModuleInfo::*put)(VARIANT_BOOL), bool flag) {
-    CheckInfo((info->*put)(flag ? VARIANT_TRUE : VARIANT_FALSE), info);
+    CallInfo(info, [&] { return (info->*put)(flag ? VARIANT_TRUE : VARIANT_FALSE); });
 }
 
 void AddCapability(IVELTCollection* collection, LONG capability) {
@@ -42,18 +47,18 @@ void AddCapability(IVELTCollection* collection, LONG capability) {
         V_VT(argument.get()) = VT_ERROR;
         V_ERROR(argument.get()) = DISP_E_PARAMNOTFOUND;
     }
-    CheckHostCall(collection->Add(item.get(), missing[0].get(), missing[1].get(), missing[2].get()),
-                  collection, __uuidof(IVELTCollection));
+    CallHost(collection, __uuidof(IVELTCollection),
+             [&] { return collection->Add(item.get(), missing[0].get(), missing[1].get(), missing[2].get()); });
 }
 
 }  // namespace
 
 ComPtr<IVELTModuleInfo> CreateModuleInfo() {
     ComPtr<IVELTModuleInfo> info;
-    CheckHostCall(CoCreateInstance(CLSID_VELTModuleInfo, nullptr,
-                                   CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                   IID_PPV_ARGS(&info)),
-                  nullptr, __uuidof(IVELTModuleInfo));
+    CallHost(nullptr, __uuidof(IVELTModuleInfo), [&] {
+        return CoCreateInstance(CLSID_VELTModuleInfo, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                IID_PPV_ARGS(&info));
+    });
     IVELTModuleInfo* const target = info.Get();
 
     PutText(target, &IVELTModuleInfo::put_ModuleGUID, kModuleGuid);
@@ -62,17 +67,17 @@ ComPtr<IVELTModuleInfo> CreateModuleInfo() {
     PutText(target, &IVELTModuleInfo::put_ModuleAuthor, kModuleAuthor);
     PutFlag(target, &IVELTModuleInfo::put_Enabled, true);
     PutFlag(target, &IVELTModuleInfo::put_Configurable, true);
-    CheckInfo(target->put_ModuleType(kModuleType), target);
+    CallInfo(target, [&] { return target->put_ModuleType(kModuleType); });
     PutText(target, &IVELTModuleInfo::put_ToolWindowName, kToolWindowName);
     const ComPtr<IDispatch> window = ui::RuleEditorInstance();
-    CheckInfo(target->putref_ToolWindow(window.Get()), target);
+    CallInfo(target, [&] { return target->putref_ToolWindow(window.Get()); });
     PutFlag(target, &IVELTModuleInfo::put_ToolWindowDocked, false);
     PutFlag(target, &IVELTModuleInfo::put_ToolWindowModal, false);
     PutFlag(target, &IVELTModuleInfo::put_ShowInToolsMenu, true);
     PutFlag(target, &IVELTModuleInfo::put_ShowInPluginList, true);
 
     ComPtr<IVELTCollection> capabilities;
-    CheckInfo(target->get_Capabilities(&capabilities), target);
+    CallInfo(target, [&] { return target->get_Capabilities(&capabilities); });
     if (!capabilities) throw win::ComError(kObjectRequired, L"Objekt erforderlich");
     for (const LONG capability : kCapabilities) AddCapability(capabilities.Get(), capability);
     return info;

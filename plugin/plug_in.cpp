@@ -27,7 +27,7 @@ class PlugIn final
 public:
     // _clsVELTPlugIn and IVELTPlugin alike.
     HRESULT STDMETHODCALLTYPE get_PluginName(BSTR* name) noexcept override {
-        if (name == nullptr) return E_POINTER;
+        if (name == nullptr) return NullPointer<_clsVELTPlugIn>();
         *name = nullptr;
         return Boundary<_clsVELTPlugIn>([&] {
             *name = win::Bstr(kComponentName).release();
@@ -37,7 +37,7 @@ public:
 
     // IVELTModule
     HRESULT STDMETHODCALLTYPE get_ModuleInfo(IVELTModuleInfo** info) noexcept override {
-        if (info == nullptr) return E_POINTER;
+        if (info == nullptr) return NullPointer<IVELTModule>();
         *info = nullptr;
         return Boundary<IVELTModule>([&] {
             *info = CreateModuleInfo().Detach();
@@ -57,7 +57,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Configure(VARIANT_BOOL* result) noexcept override {
-        if (result == nullptr) return E_POINTER;
+        if (result == nullptr) return NullPointer<IVELTPlugin>();
         // True before the dialog runs: a failure there still leaves the answer true.
         *result = VARIANT_TRUE;
         return Boundary<IVELTPlugin>([] {
@@ -68,7 +68,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE Init(BSTR, BSTR, IVELTPluginHelper** helper,
                                    VARIANT_BOOL* result) noexcept override {
-        if (result == nullptr) return E_POINTER;
+        if (result == nullptr) return NullPointer<IVELTPlugin>();
         *result = VARIANT_FALSE;
         return Boundary<IVELTPlugin>([&] {
             velt_zorvane::StorePluginHelper(helper != nullptr ? *helper : nullptr);
@@ -78,7 +78,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE MessageHandle(LONG, LONG, LONG, LONG* result) noexcept override {
-        if (result == nullptr) return E_POINTER;
+        if (result == nullptr) return NullPointer<IVELTPlugin>();
         *result = 0;
         return S_OK;
     }
@@ -100,8 +100,14 @@ private:
         return win::ComBoundary(__uuidof(Interface), kComponentName, std::forward<Body>(body));
     }
 
+    // A null out-pointer is refused with error information, as every failure of ours is.
+    template <class Interface>
+    static HRESULT NullPointer() noexcept {
+        return Boundary<Interface>([]() -> HRESULT { win::ThrowHr(E_POINTER); });
+    }
+
     static HRESULT Answer(VARIANT_BOOL* result, VARIANT_BOOL value) noexcept {
-        if (result == nullptr) return E_POINTER;
+        if (result == nullptr) return NullPointer<IVELTPlugin>();
         *result = value;
         return S_OK;
     }

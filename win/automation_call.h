@@ -35,6 +35,7 @@ struct MemberShape {
 struct DispatchFault {
     HRESULT hr;
     int argument = -1;
+    const wchar_t* description = nullptr;  // words of our own; the code's own text when null
 };
 
 class Call {
@@ -56,6 +57,8 @@ public:
     std::wstring Text(std::size_t i) const;
     // Parameter i as it was passed, by-reference values followed.
     const VARIANT& Value(std::size_t i) const;
+    // Parameter i does not fit what the member needs: DISP_E_TYPEMISMATCH naming it.
+    [[noreturn]] void Mismatch(std::size_t i, const wchar_t* description) const;
 
     // The value of a property put, as parameter index kPutValue.
     static constexpr std::size_t kPutValue = 4;
@@ -78,6 +81,10 @@ private:
     std::array<int, 5> slots_{-1, -1, -1, -1, -1};
 };
 
+// Whether DISPPARAMS can be read as it says: present, its arrays there for its counts,
+// no more named arguments than arguments.
+bool IsWellFormed(const DISPPARAMS* params) noexcept;
+
 // The parameter identifiers of names[1..count-1] (their positions in the shape), as
 // GetIDsOfNames answers them; DISP_E_UNKNOWNNAME when one is not a parameter.
 HRESULT ParameterIds(const MemberShape& shape, LPOLESTR* names, UINT count, DISPID* ids) noexcept;
@@ -87,6 +94,14 @@ HRESULT ParameterIds(const MemberShape& shape, LPOLESTR* names, UINT count, DISP
 // filled, or as its own code when there is no EXCEPINFO. Error information is set in
 // every case. Call only from a catch block.
 HRESULT InvokeFailed(EXCEPINFO* excep, UINT* arg_error, REFIID iid, const wchar_t* source) noexcept;
+
+// ITypeInfo::Invoke with what it leaves out of the automation rules (Wine's binds named
+// arguments to the wrong parameters, keeps the references it took when a later argument
+// fails, and never names the argument at fault): named arguments are laid out in their
+// places first, and a DISP_E_TYPEMISMATCH or DISP_E_PARAMNOTFOUND names in puArgErr the
+// first argument that does not fit its parameter. params must be well formed.
+HRESULT InvokeThroughTypeInfo(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params,
+                              VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept;
 
 // True when two member names are the same to automation (case does not matter).
 bool SameName(const wchar_t* a, const wchar_t* b) noexcept;

@@ -3,6 +3,8 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include <optional>
+
 #include "common/component_title.h"
 #include "common/host_error.h"
 #include "ui/win32/form_errors.h"
@@ -41,23 +43,26 @@ HWND HandleOf(std::int32_t value) noexcept {
     return reinterpret_cast<HWND>(static_cast<LONG_PTR>(value));
 }
 
-// The window of an object's hWnd property, read as a host's form answers it.
-HWND WindowOfObject(IUnknown* object) {
-    if (object == nullptr) throw HostError(kObjectRequired, L"Objekt erforderlich");
+// The window of an object's hWnd property, read as a host's form answers it; null when
+// it is no form or names no window.
+std::optional<HWND> WindowOfObject(IUnknown* object) {
     Microsoft::WRL::ComPtr<IDispatch> form;
-    if (FAILED(object->QueryInterface(IID_PPV_ARGS(&form)))) {
-        throw HostError(DISP_E_TYPEMISMATCH, L"Das Besitzerfenster ist kein Formular.");
-    }
+    if (FAILED(object->QueryInterface(IID_PPV_ARGS(&form))) || !form) return std::nullopt;
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"hWnd")};
     DISPID id = DISPID_UNKNOWN;
     if (FAILED(form->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) id = DISPID_HWND;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     win::Variant handle;
+    if (FAILED(form->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, handle.get(),
+                            nullptr, nullptr))) {
+        return std::nullopt;
+    }
+    // A reference is followed, never trusted: it may point nowhere.
+    win::Variant value;
     win::Variant as_long;
-    if (FAILED(form->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                            handle.get(), nullptr, nullptr)) ||
-        FAILED(VariantChangeType(as_long.get(), handle.get(), 0, VT_I4))) {
-        throw HostError(DISP_E_TYPEMISMATCH, L"Das Besitzerfenster nennt kein hWnd.");
+    if (FAILED(win::CopyDereferenced(*handle.get(), *value.get())) ||
+        FAILED(VariantChangeType(as_long.get(), value.get(), 0, VT_I4))) {
+        return std::nullopt;
     }
     return HandleOf(V_I4(as_long.get()));
 }
@@ -65,13 +70,19 @@ HWND WindowOfObject(IUnknown* object) {
 // OwnerForm: an object with an hWnd, or a window handle as a number.
 HWND OwnerWindow(const Call& call, std::size_t i) {
     const VARIANT& value = call.Value(i);
+    IUnknown* object = nullptr;
     switch (V_VT(&value)) {
-    case VT_DISPATCH: return WindowOfObject(V_DISPATCH(&value));
-    case VT_UNKNOWN: return WindowOfObject(V_UNKNOWN(&value));
-    case VT_DISPATCH | VT_BYREF: return WindowOfObject(*V_DISPATCHREF(&value));
-    case VT_UNKNOWN | VT_BYREF: return WindowOfObject(*V_UNKNOWNREF(&value));
+    case VT_DISPATCH: object = V_DISPATCH(&value); break;
+    case VT_UNKNOWN: object = V_UNKNOWN(&value); break;
+    case VT_DISPATCH | VT_BYREF: object = *V_DISPATCHREF(&value); break;
+    case VT_UNKNOWN | VT_BYREF: object = *V_UNKNOWNREF(&value); break;
     default: return HandleOf(call.Long(i));
     }
+    if (object == nullptr) throw HostError(kObjectRequired, L"Objekt erforderlich");
+    // Not a form: the argument is of the wrong type, and puArgErr says which it is.
+    const std::optional<HWND> window = WindowOfObject(object);
+    if (!window) call.Mismatch(i, L"Das Besitzerfenster ist kein Formular mit hWnd.");
+    return *window;
 }
 
 void Show(Form& form, Call& call) {

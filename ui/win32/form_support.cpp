@@ -80,6 +80,8 @@ bool FocusMemory::Handle(HWND window, UINT message, WPARAM wparam) noexcept {
 void ShowInformation(HWND owner, std::wstring_view message, const wchar_t* title) noexcept {
     try {
         const std::wstring text(message);
+        // The owner may have been closed while another box was up: the message still shows.
+        if (owner != nullptr && !IsWindow(owner)) owner = nullptr;
         MessageBoxW(owner, text.c_str(), title, MB_OK | MB_ICONINFORMATION);
     } catch (const std::bad_alloc&) {
         ReportWindowFailure(L"ShowInformation");

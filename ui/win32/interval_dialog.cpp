@@ -99,7 +99,9 @@ std::wstring RunIntervalInputBox(HWND owner) {
     BoxState state;
     const INT_PTR result = DialogBoxIndirectParamW(win::ThisModule(), box.get(), owner, IntervalBoxProc,
                                                    reinterpret_cast<LPARAM>(&state));
-    if (result == -1 || result == 0) ThrowLastError();
+    // 0: the box went with its owner (the window it was shown over was closed meanwhile),
+    // which is no answer, as Cancel is none.
+    if (result == -1) ThrowLastError();
     if (state.failed) win::ThrowHr(E_OUTOFMEMORY);
     return result == IDOK ? std::move(state.text) : std::wstring();
 }

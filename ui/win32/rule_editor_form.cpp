@@ -134,7 +134,10 @@ RuleEditorForm::~RuleEditorForm() {
 }
 
 HRESULT RuleEditorForm::AskToSaveProjectData(VARIANT_BOOL* result) noexcept {
-    if (result == nullptr) return E_POINTER;
+    if (result == nullptr) {
+        // Refused with error information, as every failure of ours is.
+        return win::ComBoundary(__uuidof(IVELTTool), kComponentTitle, []() -> HRESULT { win::ThrowHr(E_POINTER); });
+    }
     *result = VARIANT_FALSE;
     return S_OK;
 }
@@ -156,6 +159,8 @@ HRESULT RuleEditorForm::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, L
 
 HRESULT RuleEditorForm::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
+    // Ours to set on every path, whatever the caller left in it.
+    if (result != nullptr) VariantInit(result);
     // A member may show a box or run a modal loop: the host may let go of us meanwhile.
     const Microsoft::WRL::ComPtr<RuleEditorForm> keep(this);
     const win::ModuleHold hold;

@@ -1,8 +1,12 @@
 // clsVELTPlugIn as the host meets it: interfaces, the fixed answers by vtable and by
-// name, PluginName on both interfaces, and Init's hold on the helper.
+// name, PluginName on both interfaces, Init's hold on the helper, and what a host that
+// calls wrongly gets.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
@@ -226,6 +230,234 @@ TEST(PlugInTest, InitByNameTakesTheHelperByReference) {
     ASSERT_EQ(plugin->Init(nullptr, nullptr, nullptr, &done), S_OK);
     EXPECT_EQ(CountOf(helper.Get()), 1u);
     EXPECT_EQ(host->calls_made(), 0u);
+}
+
+// Error information another call left on the thread, which a failure must not pass on.
+ComPtr<IErrorInfo> StaleErrorInfo() {
+    ComPtr<ICreateErrorInfo> create;
+    EXPECT_EQ(CreateErrorInfo(&create), S_OK);
+    create->SetDescription(const_cast<wchar_t*>(L"Worte eines fr\u00FCheren Aufrufs"));
+    ComPtr<IErrorInfo> info;
+    create.As(&info);
+    return info;
+}
+
+// The description of the thread's error information, taken; empty when there is none.
+std::wstring TakeErrorDescription() {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, &info) != S_OK || !info) return {};
+    win::Bstr description;
+    info->GetDescription(description.put());
+    return std::wstring(description.view());
+}
+
+// Every member with an out-parameter, given none: E_POINTER with words of its own, and
+// nothing done (Configure shows no box).
+TEST(PlugInTest, NullOutPointersAreRefusedWithErrorInformation) {
+    const ComPtr<IVELTPlugin> plugin = CreatePlugIn<IVELTPlugin>();
+    ASSERT_TRUE(plugin);
+    ComPtr<_clsVELTPlugIn> own;
+    ComPtr<IVELTModule> module;
+    ASSERT_EQ(plugin.As(&own), S_OK);
+    ASSERT_EQ(plugin.As(&module), S_OK);
+    const struct {
+        const char* what;
+        std::function<HRESULT()> call;
+    } rows[] = {
+        {"Enable", [&] { return plugin->Enable(nullptr); }},
+        {"Disable", [&] { return plugin->Disable(nullptr); }},
+        {"Term", [&] { return plugin->Term(nullptr); }},
+        {"Configure", [&] { return plugin->Configure(nullptr); }},
+        {"MessageHandle", [&] { return plugin->MessageHandle(1, 2, 3, nullptr); }},
+        {"Init", [&] { return plugin->Init(nullptr, nullptr, nullptr, nullptr); }},
+        {"IVELTPlugin.PluginName", [&] { return plugin->get_PluginName(nullptr); }},
+        {"_clsVELTPlugIn.PluginName", [&] { return own->get_PluginName(nullptr); }},
+        {"ModuleInfo", [&] { return module->get_ModuleInfo(nullptr); }},
+    };
+    const ComPtr<IErrorInfo> stale = StaleErrorInfo();
+    BoxAnswerer answerer;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        SetErrorInfo(0, stale.Get());
+        EXPECT_EQ(row.call(), E_POINTER);
+        const std::wstring words = TakeErrorDescription();
+        EXPECT_FALSE(words.empty()) << "no error information";
+        EXPECT_NE(words, L"Worte eines fr\u00FCheren Aufrufs") << "another call's words passed on";
+    }
+    EXPECT_TRUE(answerer.captions().empty()) << "a box came up";
+}
+
+// A call through one of the plug-in's dispatch interfaces as a host that does everything
+// wrong makes it: the arguments in the caller's order, named ones first in rgvarg as
+// DISPPARAMS has them, the result filled with junk.
+struct WrongCall {
+    const char* what;
+    IID iid;
+    DISPID id;
+    WORD flags;
+    std::function<std::vector<VARIANT>(IDispatch* helper)> arguments;
+    std::vector<DISPID> names;  // of the first arguments
+    enum class Shape { Normal, NamesWithoutIdentifiers, CountWithoutArguments, MoreNamesThanArguments } shape;
+    bool odd_iid;
+    HRESULT expected;
+    int arg_error;  // -1: none named
+};
+
+// Texts of the calls, as BSTRs that live as long as the test program.
+VARIANT Text(const wchar_t* text) {
+    static std::vector<win::Bstr> texts;
+    texts.emplace_back(text);
+    VARIANT value;
+    V_VT(&value) = VT_BSTR;
+    V_BSTR(&value) = texts.back().get();
+    return value;
+}
+
+VARIANT Long(LONG number) {
+    VARIANT value;
+    V_VT(&value) = VT_I4;
+    V_I4(&value) = number;
+    return value;
+}
+
+VARIANT Object(IDispatch* object, VARTYPE type = VT_DISPATCH) {
+    VARIANT value;
+    V_VT(&value) = type;
+    V_DISPATCH(&value) = object;  // borrowed
+    return value;
+}
+
+// Each row a call the automation fuzzer found answered against the rules, crashing in the
+// platform, leaking or changing the host's arguments. Every call leaves the result empty
+// on failure, the host's arguments as they were, words for its failure and no reference
+// to the helper behind.
+TEST(PlugInTest, WrongCallsByNameGetTheAnswersOfTheAutomationRules) {
+    using Shape = WrongCall::Shape;
+    constexpr DISPID kInit = 0x6003000B;
+    const auto none = [](IDispatch*) { return std::vector<VARIANT>{}; };
+    const WrongCall rows[] = {
+        {"riid not IID_NULL", IID_IDispatch, 0x68030002, DISPATCH_PROPERTYGET, none, {}, Shape::Normal, true,
+         DISP_E_UNKNOWNINTERFACE, -1},
+        {"an identifier it has not", IID_IDispatch, 12345, DISPATCH_METHOD, none, {}, Shape::Normal, false,
+         DISP_E_MEMBERNOTFOUND, -1},
+        {"PluginName written", __uuidof(IVELTPlugin), 0x68030007, DISPATCH_PROPERTYPUT,
+         [](IDispatch*) { return std::vector<VARIANT>{Text(L"Andere")}; }, {DISPID_PROPERTYPUT}, Shape::Normal, false,
+         DISP_E_MEMBERNOTFOUND, -1},
+        {"named arguments without their identifiers", __uuidof(IVELTPlugin), 0x60030009, DISPATCH_METHOD,
+         [](IDispatch*) { return std::vector<VARIANT>{Long(1)}; }, {0}, Shape::NamesWithoutIdentifiers, false,
+         E_INVALIDARG, -1},
+        {"a count of arguments without them", __uuidof(IVELTPlugin), 0x60030009, DISPATCH_METHOD, none, {},
+         Shape::CountWithoutArguments, false, E_INVALIDARG, -1},
+        {"more named arguments than arguments", __uuidof(IVELTPlugin), 0x60030009, DISPATCH_METHOD,
+         [](IDispatch*) { return std::vector<VARIANT>{Long(1)}; }, {0}, Shape::MoreNamesThanArguments, false,
+         E_INVALIDARG, -1},
+        {"MessageHandle with an object for Msg", __uuidof(IVELTPlugin), 0x6003000C, DISPATCH_METHOD,
+         [](IDispatch* helper) { return std::vector<VARIANT>{Object(helper), Long(1), Long(2)}; }, {}, Shape::Normal,
+         false, DISP_E_TYPEMISMATCH, 2},
+        {"Init with a number for the helper", __uuidof(IVELTPlugin), kInit, DISPATCH_METHOD,
+         [](IDispatch*) { return std::vector<VARIANT>{Text(L"Pult"), Text(L"Zorvane.dll"), Long(5)}; }, {},
+         Shape::Normal, false, DISP_E_TYPEMISMATCH, 0},
+        {"Init named, the helper first and then an object for the title", __uuidof(IVELTPlugin), kInit,
+         DISPATCH_METHOD,
+         [](IDispatch* helper) {
+             return std::vector<VARIANT>{Object(helper), Object(helper), Text(L"Zorvane.dll")};
+         },
+         {2, 0, 1}, Shape::Normal, false, DISP_E_TYPEMISMATCH, 1},
+        {"Init named with a parameter it has not", __uuidof(IVELTPlugin), kInit, DISPATCH_METHOD,
+         [](IDispatch* helper) { return std::vector<VARIANT>{Text(L"Pult"), Text(L"Zorvane.dll"), Object(helper)}; },
+         {7, 1, 2}, Shape::Normal, false, DISP_E_PARAMNOTFOUND, 0},
+        {"Init named in its order", __uuidof(IVELTPlugin), kInit, DISPATCH_METHOD,
+         [](IDispatch* helper) { return std::vector<VARIANT>{Text(L"Pult"), Text(L"Zorvane.dll"), Object(helper)}; },
+         {0, 1, 2}, Shape::Normal, false, S_OK, -1},
+        {"Init with the helper by value as IUnknown", __uuidof(IVELTPlugin), kInit, DISPATCH_METHOD,
+         [](IDispatch* helper) {
+             return std::vector<VARIANT>{Text(L"Pult"), Text(L"Zorvane.dll"), Object(helper, VT_UNKNOWN)};
+         },
+         {}, Shape::Normal, false, S_OK, -1},
+    };
+    const ComPtr<IVELTPlugin> plugin = CreatePlugIn<IVELTPlugin>();
+    ASSERT_TRUE(plugin);
+    const auto host = std::make_shared<standin::StandinHost>();
+    const ComPtr<IVELTPluginHelper> helper = standin::MakePluginHelper(host);
+    for (const WrongCall& row : rows) {
+        SCOPED_TRACE(row.what);
+        ComPtr<IDispatch> target;
+        ASSERT_EQ(plugin->QueryInterface(row.iid, reinterpret_cast<void**>(target.GetAddressOf())), S_OK);
+        const std::vector<VARIANT> arguments = row.arguments(helper.Get());
+        std::vector<VARIANT> rgvarg;
+        for (std::size_t i = 0; i < row.names.size(); ++i) rgvarg.push_back(arguments[i]);
+        for (std::size_t i = arguments.size(); i-- > row.names.size();) rgvarg.push_back(arguments[i]);
+        std::vector<DISPID> names = row.names;
+        DISPPARAMS params{rgvarg.data(), names.empty() ? nullptr : names.data(), static_cast<UINT>(rgvarg.size()),
+                          static_cast<UINT>(names.size())};
+        switch (row.shape) {
+            case Shape::NamesWithoutIdentifiers: params.rgdispidNamedArgs = nullptr; break;
+            case Shape::CountWithoutArguments: params.rgvarg = nullptr; params.cArgs = 2; break;
+            case Shape::MoreNamesThanArguments: names.push_back(1); params.rgdispidNamedArgs = names.data(); params.cNamedArgs = 2; break;
+            case Shape::Normal: break;
+        }
+        const std::vector<VARIANT> before = rgvarg;
+        VARIANT result;
+        std::memset(&result, 0xCC, sizeof result);
+        EXCEPINFO excep{};
+        UINT arg_error = 0xDEADBEEF;
+        SetErrorInfo(0, nullptr);
+        const HRESULT hr = target->Invoke(row.id, row.odd_iid ? IID_IDispatch : IID_NULL, LOCALE_USER_DEFAULT, row.flags,
+                                          &params, &result, &excep, &arg_error);
+        EXPECT_EQ(hr, row.expected);
+        if (row.arg_error >= 0) {
+            EXPECT_EQ(arg_error, static_cast<UINT>(row.arg_error));
+        }
+        EXPECT_EQ(std::memcmp(before.data(), rgvarg.data(), rgvarg.size() * sizeof(VARIANT)), 0)
+            << "the host's arguments were changed";
+        if (FAILED(hr)) {
+            EXPECT_EQ(V_VT(&result), VT_EMPTY) << "the result is left as it was";
+            EXPECT_FALSE(TakeErrorDescription().empty()) << "no words for the failure";
+        } else {
+            EXPECT_NE(V_VT(&result), 0xCCCC) << "the result is left as it was";
+            VariantClear(&result);
+        }
+        SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrHelpFile);
+        // Whatever Init stored goes; then no reference of the helper may be left.
+        VARIANT_BOOL done = VARIANT_FALSE;
+        ASSERT_EQ(plugin->Init(nullptr, nullptr, nullptr, &done), S_OK);
+        EXPECT_EQ(CountOf(helper.Get()), 1u) << "a reference to the helper was kept";
+    }
+}
+
+// Names as the automation rules answer them: arrays that are not there refused, a name
+// that is not there no name.
+TEST(PlugInTest, WrongNameLookupsAreRefused) {
+    const ComPtr<IDispatch> dispatch = CreatePlugIn<IDispatch>();
+    ASSERT_TRUE(dispatch);
+    LPOLESTR plugin_name = const_cast<LPOLESTR>(L"PluginName");
+    const struct {
+        const char* what;
+        std::vector<LPOLESTR> names;
+        bool names_given;
+        bool ids_given;
+        HRESULT expected;
+        std::vector<DISPID> ids;
+    } rows[] = {
+        {"no names", {plugin_name}, false, true, E_POINTER, {}},
+        {"nowhere to put the identifiers", {plugin_name}, true, false, E_POINTER, {}},
+        {"a null member name", {nullptr}, true, true, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN}},
+        {"a null parameter name", {plugin_name, nullptr}, true, true, DISP_E_UNKNOWNNAME, {0x68030002, DISPID_UNKNOWN}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<LPOLESTR> names = row.names;
+        std::vector<DISPID> ids(names.size(), 0x5A5A);
+        EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, row.names_given ? names.data() : nullptr,
+                                          static_cast<UINT>(names.size()), LOCALE_USER_DEFAULT,
+                                          row.ids_given ? ids.data() : nullptr),
+                  row.expected);
+        if (!row.ids.empty()) {
+            EXPECT_EQ(ids, row.ids);
+        }
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -140,12 +141,22 @@ RECT WindowRect(HWND window) {
     return rect;
 }
 
-// A host's own form as the OwnerForm argument: an object whose hWnd names its window.
+// A host's own form as the OwnerForm argument: an object whose hWnd names its window;
+// or, as the automation fuzzer's hosts had it, one whose hWnd is a reference to nothing,
+// or one that says it is an IDispatch and hands out none.
 class HostFormDouble final : public win::PlainDispatch<HostFormDouble> {
 public:
+    enum class Answer { Window, ReferenceToNothing, NoDispatch };
     static constexpr bool kHoldsModule = false;
-    explicit HostFormDouble(HWND window) : window_(window) {}
+    explicit HostFormDouble(HWND window, Answer answer = Answer::Window) : window_(window), answer_(answer) {}
 
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
+        if (answer_ == Answer::NoDispatch && out != nullptr && iid == IID_IDispatch) {
+            *out = nullptr;
+            return S_OK;
+        }
+        return PlainDispatch::QueryInterface(iid, out);
+    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) noexcept override {
         if (_wcsicmp(names[0], L"hWnd") != 0) return DISP_E_UNKNOWNNAME;
         ids[0] = 7;
@@ -154,6 +165,11 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
                                      EXCEPINFO*, UINT*) noexcept override {
         if (id != 7) return DISP_E_MEMBERNOTFOUND;
+        if (answer_ == Answer::ReferenceToNothing) {
+            V_VT(result) = VT_I4 | VT_BYREF;
+            V_I4REF(result) = nullptr;
+            return S_OK;
+        }
         V_VT(result) = VT_I4;
         V_I4(result) = static_cast<LONG>(reinterpret_cast<LONG_PTR>(window_));
         return S_OK;
@@ -161,6 +177,7 @@ public:
 
 private:
     HWND window_;
+    Answer answer_;
 };
 
 class FormMembersTest : public UiTest {
@@ -184,7 +201,8 @@ public:
 
     // Arguments in the caller's order; named: the identifiers of the first ones (they
     // are then passed first, as DISPPARAMS wants them).
-    Outcome Invoke(DISPID id, WORD flags, std::vector<Arg>& args, std::vector<DISPID> named = {}) {
+    Outcome Invoke(DISPID id, WORD flags, std::vector<Arg>& args, std::vector<DISPID> named = {},
+                   REFIID riid = IID_NULL) {
         std::vector<VARIANT> reversed;
         for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->value.get());
         DISPID put = DISPID_PROPERTYPUT;
@@ -203,8 +221,10 @@ public:
             params.cNamedArgs = 1;
         }
         Outcome outcome;
+        // Junk, as an uninitialised result is: the member must set it, on failure too.
+        std::memset(outcome.result.get(), 0xCC, sizeof(VARIANT));
         SetErrorInfo(0, nullptr);
-        outcome.hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+        outcome.hr = dispatch_->Invoke(id, riid, LOCALE_USER_DEFAULT, flags, &params,
                                        outcome.result.get(), &outcome.excep, &outcome.arg_error);
         IErrorInfo* info = nullptr;
         if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
@@ -215,11 +235,12 @@ public:
         }
         return outcome;
     }
-    Outcome Call(const wchar_t* name, WORD flags, std::vector<Arg> args = {}, std::vector<DISPID> named = {}) {
+    Outcome Call(const wchar_t* name, WORD flags, std::vector<Arg> args = {}, std::vector<DISPID> named = {},
+                 REFIID riid = IID_NULL) {
         HRESULT hr = E_FAIL;
         const DISPID id = IdOf(name, &hr);
         EXPECT_EQ(hr, S_OK) << "name " << testing::PrintToString(std::wstring(name));
-        return Invoke(id, flags, args, std::move(named));
+        return Invoke(id, flags, args, std::move(named), riid);
     }
     Outcome Get(const wchar_t* name) { return Call(name, DISPATCH_PROPERTYGET | DISPATCH_METHOD); }
     Outcome Put(const wchar_t* name, Arg value) {
@@ -297,6 +318,14 @@ TEST_F(FormMembersTest, ProjectDataMembersDoNothingAndNeedNoSaving) {
     ASSERT_EQ(ask.result.type(), VT_BOOL);
     EXPECT_EQ(V_BOOL(ask.result.get()), VARIANT_FALSE);
     EXPECT_EQ(Put(L"ViewMode", Arg::Long(2)).hr, S_OK);
+    // Nowhere to put the answer: refused with words of its own (the fuzzer found none).
+    ComPtr<IVELTTool> tool;
+    ASSERT_EQ(dispatch_.As(&tool), S_OK);
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(tool->AskToSaveProjectData(nullptr), E_POINTER);
+    IErrorInfo* info = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &info), S_OK) << "no error information";
+    if (info != nullptr) info->Release();
     EXPECT_FALSE(EditorLoaded());
 }
 
@@ -488,6 +517,7 @@ TEST_F(FormMembersTest, MalformedCallsGetTheAutomationCodesAndErrorInformation) 
         std::vector<DISPID> named;
         HRESULT hr;
         int arg_error;  // -1: not checked
+        bool odd_iid = false;  // riid not IID_NULL
     };
     const Case cases[] = {
         {"Move without arguments", L"Move", DISPATCH_METHOD, [] { return std::vector<Arg>{}; }, {},
@@ -513,10 +543,36 @@ TEST_F(FormMembersTest, MalformedCallsGetTheAutomationCodesAndErrorInformation) 
         {"a named argument Move does not have", L"Move", DISPATCH_METHOD,
          [] { std::vector<Arg> a; a.push_back(Arg::Long(5)); a.push_back(Arg::Long(1)); return a; }, {7},
          DISP_E_PARAMNOTFOUND, 0},
+        // Found by the automation fuzzer: the result left as the caller filled it, no
+        // puArgErr for an owner that is no form (or a crash), no words where the type
+        // information refused the call.
+        {"Caption read with riid not IID_NULL", L"Caption", DISPATCH_PROPERTYGET, [] { return std::vector<Arg>{}; },
+         {}, DISP_E_UNKNOWNINTERFACE, -1, true},
+        {"Show owned by a form whose hWnd is a reference to nothing", L"Show", DISPATCH_METHOD,
+         [] {
+             std::vector<Arg> a;
+             a.push_back(Arg::Long(0));
+             a.push_back(Arg::Object(
+                 win::Make<HostFormDouble>(nullptr, HostFormDouble::Answer::ReferenceToNothing).Get()));
+             return a;
+         },
+         {}, DISP_E_TYPEMISMATCH, 0},
+        {"Show owned by an object that hands out no IDispatch", L"Show", DISPATCH_METHOD,
+         [] {
+             std::vector<Arg> a;
+             a.push_back(Arg::Long(0));
+             a.push_back(Arg::Object(win::Make<HostFormDouble>(nullptr, HostFormDouble::Answer::NoDispatch).Get()));
+             return a;
+         },
+         {}, DISP_E_TYPEMISMATCH, 0},
+        {"AskToSaveProjectData with an argument", L"AskToSaveProjectData", DISPATCH_METHOD,
+         [] { std::vector<Arg> a; a.push_back(Arg::Long(1)); return a; }, {}, DISP_E_BADPARAMCOUNT, -1},
+        {"ViewMode read", L"ViewMode", DISPATCH_PROPERTYGET, [] { return std::vector<Arg>{}; }, {},
+         DISP_E_MEMBERNOTFOUND, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Outcome outcome = Call(c.name, c.flags, c.args(), c.named);
+        const Outcome outcome = Call(c.name, c.flags, c.args(), c.named, c.odd_iid ? IID_IDispatch : IID_NULL);
         EXPECT_EQ(outcome.hr, c.hr);
         if (c.arg_error >= 0) {
             EXPECT_EQ(outcome.arg_error, static_cast<UINT>(c.arg_error));

@@ -89,6 +89,49 @@ TEST_F(IntervalDialogTest, TheTypedTextDecidesTheInterval) {
     }
 }
 
+// The window the box is shown over goes while it is up (the automation fuzzer closed the
+// rule editor from inside the box): the box goes with it, which is no answer, as Cancel
+// is none; the refusal still shows, and the call itself does not fail.
+TEST_F(IntervalDialogTest, ABoxThatGoesWithItsOwnerIsNoAnswer) {
+    const struct {
+        const char* what;
+        bool editor_owns;  // else a window of the host's owns the box
+    } cases[] = {
+        {"the rule editor closed", true},
+        {"the host's window destroyed", false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        ReleaseWindowInstances();
+        boxes_.Clear();
+        win::UniqueWindow host;
+        HWND owner = nullptr;
+        if (test.editor_owns) {
+            owner = ShowEditor();
+        } else {
+            host.reset(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                                       nullptr, nullptr, nullptr, nullptr));
+            owner = host.get();
+            SetForegroundWindow(owner);
+            SetActiveWindow(owner);
+        }
+        ASSERT_EQ(GetActiveWindow(), owner);
+        boxes_.Then(WhenShown([&](HWND) {
+            if (test.editor_owns) {
+                SendMessageW(owner, WM_CLOSE, 0, 0);
+            } else {
+                host.reset();
+            }
+        }));
+        EXPECT_NO_THROW(RunPluginConfigurationData());
+        ASSERT_EQ(boxes_.boxes().size(), 2u);
+        EXPECT_EQ(boxes_.boxes()[0].owner, owner);
+        EXPECT_EQ(boxes_.boxes()[1].title, L"Fehler");
+        EXPECT_EQ(boxes_.boxes()[1].text, kNotNumeric);
+        EXPECT_FALSE(EditorLoaded()) << "no interval was set";
+    }
+}
+
 TEST_F(IntervalDialogTest, AnIntervalSetBeforeTheWindowIsShownStartsTheTicks) {
     SetInterval(L"5");
     ASSERT_TRUE(EditorLoaded());

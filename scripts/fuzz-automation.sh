@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The long run of the automation fuzzer: builds the Windows tree, registers the
+# components and drives the real Zorvane.dll as a host that does everything wrong, seed
+# after seed (the first taken from the time and printed, each in a process of its own),
+# for the given time. Prints the figures (seeds, steps, calls made, the distinct result
+# codes, what was done) and exits non-zero when a seed breaks a rule, crashes or hangs;
+# that seed's call that broke and the command that reruns it alone are in the output.
+# The test suite runs the same program for about a minute.
+# Usage: scripts/fuzz-automation.sh [MINUTES]   (default 10)
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+trap cleanup EXIT
+
+minutes=${1:-10}
+if ! [[ $minutes =~ ^[1-9][0-9]*$ ]]; then
+  echo "usage: $0 [minutes]" >&2
+  exit 2
+fi
+
+log "setup"
+"$root/scripts/setup.sh"
+log "32-bit Windows build"
+cmake -S "$root" -B "$win32_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
+cmake --build "$win32_dir" -j "$jobs" --target zorvane_dll_tree VELTTypeLib zorvane_automation_fuzz
+ensure_display
+start_wineserver
+"$root/scripts/register-components" "$wineprefix" "$win32_dir/bin/VELTTypeLib.dll" "$win32_dir/bin/Zorvane.dll"
+
+out=$build_root/fuzz-automation
+mkdir -p "$out"
+log "automation fuzz: $minutes min, two minutes a seed"
+# To a file: a wineserver left running could hold a pipe open. English separators, as
+# the input box answers are written for the user's own separator either way.
+status=0
+LC_ALL=en_US.UTF-8 "$root/scripts/wine-run" "$wineprefix" "$win32_dir/bin/zorvane_automation_fuzz.exe" \
+  --time-seed --more-seeds --seconds $((minutes * 60)) --seed-seconds 120 --hang 60 \
+  >"$out/fuzz.raw" 2>&1 || status=$?
+tr -d '\r' <"$out/fuzz.raw" >"$out/fuzz.txt"
+grep -E '^time-based seed|^seed [0-9]+:|^automation fuzz|^ [0-9A-F]|^  [a-zA-Z]|^FUZZ FAILURE|^FAILED|^rerun' "$out/fuzz.txt" ||
+  tail -n 60 "$out/fuzz.txt"
+log "full output in $out/fuzz.txt"
+exit $status
