@@ -17,15 +17,7 @@ if ! [[ $minutes =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 
-log "setup"
-"$root/scripts/setup.sh"
-log "32-bit Windows build"
-cmake -S "$root" -B "$win32_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-cmake --build "$win32_dir" -j "$jobs" --target zorvane_dll_tree VELTTypeLib zorvane_automation_fuzz
-ensure_display
-start_wineserver
-"$root/scripts/register-components" "$wineprefix" "$win32_dir/bin/VELTTypeLib.dll" "$win32_dir/bin/Zorvane.dll"
+build_and_register zorvane_automation_fuzz
 
 out=$build_root/fuzz-automation
 mkdir -p "$out"

@@ -8,6 +8,11 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 log() { printf '== %s\n' "$*"; }
 
+configure_win32() {
+  cmake -S "$root" -B "$win32_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
+}
+
 configure_and_build() {
   log "setup"
   "$root/scripts/setup.sh"
@@ -15,9 +20,21 @@ configure_and_build() {
   cmake -S "$root" -B "$native_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$native_dir" -j "$jobs"
   log "32-bit Windows build"
-  cmake -S "$root" -B "$win32_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
+  configure_win32
   cmake --build "$win32_dir" -j "$jobs"
+}
+
+# For a long run of one Wine program: the setup, the Windows tree's DLL, the host's
+# library and the given targets, a display, the wineserver, both components registered.
+build_and_register() {
+  log "setup"
+  "$root/scripts/setup.sh"
+  log "32-bit Windows build"
+  configure_win32
+  cmake --build "$win32_dir" -j "$jobs" --target zorvane_dll_tree VELTTypeLib "$@"
+  ensure_display
+  start_wineserver
+  "$root/scripts/register-components" "$wineprefix" "$win32_dir/bin/VELTTypeLib.dll" "$win32_dir/bin/Zorvane.dll"
 }
 
 # Starts Xvfb when there is no display; the caller's exit stops it.

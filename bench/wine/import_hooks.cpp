@@ -3,8 +3,9 @@
 #include <oleauto.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
+
+#include "tests/support/import_slots.h"
 
 namespace zorvane::bench {
 namespace {
@@ -96,38 +97,6 @@ const Entry kEntries[] = {
 #undef ZORVANE_STDCALL
 #undef ZORVANE_CDECL
 
-// The import table slot through which the module calls dll!function, or null.
-void** FindSlot(HMODULE module, const char* dll, const char* function) noexcept {
-    auto* base = reinterpret_cast<BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0) return nullptr;
-    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) continue;
-        if (descriptor->OriginalFirstThunk == 0) continue;  // no names to go by
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) {
-                return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
-bool Exchange(void** slot, void* value, void** previous) noexcept {
-    DWORD protection = 0;
-    if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &protection)) return false;
-    if (previous != nullptr) *previous = *slot;
-    *slot = value;
-    VirtualProtect(slot, sizeof(void*), protection, &protection);
-    return true;
-}
 
 }  // namespace
 
@@ -162,11 +131,11 @@ ImportCounts ImportCounts::operator-(const ImportCounts& earlier) const noexcept
 ImportHooks::ImportHooks(HMODULE module) {
     bool any = false;
     for (const Entry& entry : kEntries) {
-        void** slot = FindSlot(module, entry.dll, entry.function);
+        void** slot = test::FindImportSlot(module, entry.dll, entry.function);
         if (slot == nullptr) continue;
         // The original goes in first: the stand-in may be called the moment the slot changes.
         g_originals[Index(entry.which)] = *slot;
-        if (!Exchange(slot, entry.replacement, &originals_[Index(entry.which)])) continue;
+        if (!test::ExchangeImportSlot(slot, entry.replacement, &originals_[Index(entry.which)])) continue;
         slots_[Index(entry.which)] = slot;
         any = true;
     }
@@ -175,7 +144,7 @@ ImportHooks::ImportHooks(HMODULE module) {
 
 ImportHooks::~ImportHooks() {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
-        if (slots_[i] != nullptr) Exchange(slots_[i], originals_[i], nullptr);
+        if (slots_[i] != nullptr) test::ExchangeImportSlot(slots_[i], originals_[i], nullptr);
     }
 }
 

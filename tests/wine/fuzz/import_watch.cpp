@@ -1,10 +1,10 @@
 #include "tests/wine/fuzz/import_watch.h"
 
-#include <cstring>
 #include <map>
 #include <stdexcept>
 #include <utility>
 
+#include "tests/support/import_slots.h"
 #include "ui/win32/control_ids.h"
 
 namespace zorvane::fuzz {
@@ -112,37 +112,10 @@ HRESULT WINAPI WatchVariantCopyInd(VARIANT* to, VARIANT* from) {
     return g_variant_copy_ind(to, from);
 }
 
-// The import table slot through which the module calls dll!function, or null.
-void** FindSlot(HMODULE module, const char* dll, const char* function) noexcept {
-    auto* base = reinterpret_cast<BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (directory.VirtualAddress == 0) return nullptr;
-    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) continue;
-        if (descriptor->OriginalFirstThunk == 0) continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) {
-                return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-    }
-    return nullptr;
-}
-
 void Exchange(void** slot, void* value) {
-    DWORD protection = 0;
-    if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &protection)) {
+    if (!test::ExchangeImportSlot(slot, value, nullptr)) {
         throw std::runtime_error("VirtualProtect of an import slot failed");
     }
-    *slot = value;
-    VirtualProtect(slot, sizeof(void*), protection, &protection);
 }
 
 }  // namespace
@@ -210,7 +183,7 @@ ImportWatch::ImportWatch(HMODULE dll) {
     };
     g_timers.clear();
     for (const Hook& hook : hooks) {
-        void** slot = FindSlot(dll, hook.dll, hook.function);
+        void** slot = test::FindImportSlot(dll, hook.dll, hook.function);
         if (slot == nullptr) throw std::runtime_error(std::string("Zorvane.dll does not import ") + hook.function);
         // The original goes in first: the stand-in may be called the moment the slot changes.
         *hook.original = *slot;
