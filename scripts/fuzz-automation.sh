@@ -11,11 +11,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
-minutes=${1:-10}
-if ! [[ $minutes =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: $0 [minutes]" >&2
-  exit 2
-fi
+minutes=$(minutes_argument "${1:-}")
 
 build_and_register zorvane_automation_fuzz
 

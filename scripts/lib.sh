@@ -8,6 +8,17 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 log() { printf '== %s\n' "$*"; }
 
+# The minutes a long run is given: its first argument, 10 without one; a usage line and
+# exit 2 for anything but a positive whole number.
+minutes_argument() {
+  local minutes=${1:-10}
+  if ! [[ $minutes =~ ^[1-9][0-9]*$ ]]; then
+    echo "usage: $(basename "$0") [minutes]" >&2
+    exit 2
+  fi
+  echo "$minutes"
+}
+
 configure_win32() {
   cmake -S "$root" -B "$win32_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
