@@ -17,12 +17,13 @@ build_and_register zorvane_automation_fuzz
 
 out=$build_root/fuzz-automation
 mkdir -p "$out"
-log "automation fuzz: $minutes min, two minutes a seed"
+seed_seconds=$(( minutes < 2 ? minutes * 60 : 120 ))
+log "automation fuzz: $minutes min, $seed_seconds s a seed"
 # To a file: a wineserver left running could hold a pipe open. English separators, as
 # the input box answers are written for the user's own separator either way.
 status=0
 LC_ALL=en_US.UTF-8 "$root/scripts/wine-run" "$wineprefix" "$win32_dir/bin/zorvane_automation_fuzz.exe" \
-  --time-seed --more-seeds --seconds $((minutes * 60)) --seed-seconds 120 --hang 60 \
+  --time-seed --more-seeds --seconds $((minutes * 60)) --seed-seconds $seed_seconds --hang 60 \
   >"$out/fuzz.raw" 2>&1 || status=$?
 tr -d '\r' <"$out/fuzz.raw" >"$out/fuzz.txt"
 grep -E '^time-based seed|^seed [0-9]+:|^automation fuzz|^ [0-9A-F]|^  [a-zA-Z]|^FUZZ FAILURE|^FAILED|^rerun' "$out/fuzz.txt" ||
