@@ -26,6 +26,7 @@
 #include "tests/support/references.h"
 #include "tests/support/rule_editor.h"
 #include "tests/support/ticks.h"
+#include "tests/wine/reliability/three_rules.h"
 #include "win/com_object.h"
 #include "win/handles.h"
 #include "win/module_count.h"
@@ -49,7 +50,6 @@ struct HostCallOfTick {
 };
 
 // Rules 5: 10..200, 7: 0..100, 9: 0..255 against channel values 3, 150 and 42.
-constexpr int kRules[][3] = {{5, 10, 200}, {7, 0, 100}, {9, 0, 255}};
 const HostCallOfTick kTick[] = {
     {L"ChannelGetValue 5 -> 3", Member::ChannelGetValue, {}},
     {L"MyStream", Member::MyStream, {}},
@@ -174,13 +174,9 @@ protected:
         helper_ = standin::MakePluginHelper(host_);
         opened_ = OpenedPlugIn::Open(helper_.Get());
         editor_ = std::make_unique<RuleEditor>(opened_.window);
-        for (const auto& rule : kRules) {
-            editor_->Add(std::to_wstring(rule[0]), std::to_wstring(rule[1]), std::to_wstring(rule[2]));
-        }
-        ASSERT_EQ(ListRows(editor_->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
         // The shortest interval: ticks come as fast as the timer can.
-        boxes_.Then(TypeAndClick(L"1", IDOK));
-        ASSERT_TRUE(Configure(opened_.plugin.Get()));
+        ASSERT_TRUE(AddThreeRulesAtShortestInterval(*editor_, opened_.plugin.Get(), boxes_));
+        ASSERT_EQ(ListRows(editor_->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
         ASSERT_EQ(boxes_.boxes().size(), 1u) << "the interval box and no refusal";
         // Ticks of the set-up are done with; every check starts from a full tick.
         ASSERT_TRUE(RunOneTick(opened_.window));

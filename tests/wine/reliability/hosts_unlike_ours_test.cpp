@@ -24,6 +24,7 @@
 #include "tests/support/scripted_helper.h"
 #include "tests/support/ticks.h"
 #include "tests/wine/reliability/printable_text.h"
+#include "tests/wine/reliability/three_rules.h"
 
 namespace zorvane::reliability {
 namespace {
@@ -32,7 +33,6 @@ using namespace test;
 
 // Rules 5: 10..200, 7: 0..100, 9: 0..255; each row answers channel 5 below its band,
 // 7 above it and 9 inside it, in the row's own form.
-constexpr int kRules[][3] = {{5, 10, 200}, {7, 0, 100}, {9, 0, 255}};
 const std::vector<std::wstring> kClampingTick = {
     L"ChannelGetValue 5", L"MyStream", L"UserInteraction", L"MyStream", L"SetChannel 5, 10, true",
     L"ChannelGetValue 7", L"MyStream", L"UserInteraction", L"MyStream", L"SetChannel 7, 100, true",
@@ -182,12 +182,7 @@ protected:
             helper->script().new_stream_each_read = true;
         }
         opened_ = OpenedPlugIn::Open(first_.as_helper());
-        const RuleEditor editor(opened_.window);
-        for (const auto& rule : kRules) {
-            editor.Add(std::to_wstring(rule[0]), std::to_wstring(rule[1]), std::to_wstring(rule[2]));
-        }
-        boxes_.Then(TypeAndClick(L"1", IDOK));
-        ASSERT_TRUE(Configure(opened_.plugin.Get()));
+        ASSERT_TRUE(AddThreeRulesAtShortestInterval(RuleEditor(opened_.window), opened_.plugin.Get(), boxes_));
         ASSERT_TRUE(RunOneTick(opened_.window));
         ASSERT_FALSE(first_.calls().empty()) << "the set-up's helper was not called";
         boxes_.Clear();

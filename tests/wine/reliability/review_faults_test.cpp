@@ -29,6 +29,7 @@
 #include "tests/support/ticks.h"
 #include "tests/support/windows.h"
 #include "tests/wine/reliability/printable_text.h"
+#include "tests/wine/reliability/three_rules.h"
 #include "win/handles.h"
 
 namespace zorvane::reliability {
@@ -39,7 +40,6 @@ using namespace test;
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
 
 // Rules 5: 10..200, 7: 0..100, 9: 0..255 against channel values 3, 150 and 42.
-constexpr int kRules[][3] = {{5, 10, 200}, {7, 0, 100}, {9, 0, 255}};
 const std::vector<std::wstring> kFullTick = {
     L"ChannelGetValue 5", L"MyStream", L"UserInteraction", L"MyStream", L"SetChannel 5, 10, true",
     L"ChannelGetValue 7", L"MyStream", L"UserInteraction", L"MyStream", L"SetChannel 7, 100, true",
@@ -84,12 +84,8 @@ protected:
         ResetValues();
         opened_ = OpenedPlugIn::Open(helper_->as_helper());
         editor_ = std::make_unique<RuleEditor>(opened_.window);
-        for (const auto& rule : kRules) {
-            editor_->Add(std::to_wstring(rule[0]), std::to_wstring(rule[1]), std::to_wstring(rule[2]));
-        }
+        ASSERT_TRUE(AddThreeRulesAtShortestInterval(*editor_, opened_.plugin.Get(), boxes_));
         ASSERT_EQ(ListRows(editor_->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
-        boxes_.Then(TypeAndClick(L"1", IDOK));
-        ASSERT_TRUE(Configure(opened_.plugin.Get()));
         ASSERT_EQ(boxes_.boxes().size(), 1u) << "the interval box and no refusal";
         ASSERT_TRUE(RunOneTick(opened_.window));
         boxes_.Clear();
