@@ -75,6 +75,16 @@ public:
         return hr;
     }
 
+protected:
+    // A call refused before it reaches a member, with error information as every failure of ours.
+    static HRESULT Refused(HRESULT hr) noexcept {
+        try {
+            return SetErrorInfoFor(__uuidof(Interface), hr, kComponentTitle, ErrorText(hr));
+        } catch (...) {
+            return hr;  // no words without memory; the code still goes back
+        }
+    }
+
 private:
     // A null name is no name: the type information would match it to an unnamed parameter.
     static HRESULT NamesWithoutNull(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
@@ -90,14 +100,6 @@ private:
             return FAILED(hr) ? hr : DISP_E_UNKNOWNNAME;
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
-        }
-    }
-
-    static HRESULT Refused(HRESULT hr) noexcept {
-        try {
-            return SetErrorInfoFor(__uuidof(Interface), hr, kComponentTitle, ErrorText(hr));
-        } catch (...) {
-            return hr;  // no words without memory; the code still goes back
         }
     }
 

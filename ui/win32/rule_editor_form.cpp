@@ -168,10 +168,7 @@ HRESULT RuleEditorForm::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DIS
     if (member == nullptr) {
         return TypeInfoDispatch::Invoke(id, iid, lcid, flags, params, result, excep, arg_error);
     }
-    if (iid != IID_NULL) {
-        return win::SetErrorInfoFor(__uuidof(IVELTTool), DISP_E_UNKNOWNINTERFACE, kComponentTitle,
-                                    win::ErrorText(DISP_E_UNKNOWNINTERFACE));
-    }
+    if (iid != IID_NULL) return Refused(DISP_E_UNKNOWNINTERFACE);
     return InvokeFormMember(*member, *this, flags, params, result, excep, arg_error, lcid,
                             __uuidof(IVELTTool));
 }
