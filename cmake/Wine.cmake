@@ -1,14 +1,37 @@
-# Programs of the Windows tree run under 32-bit Wine in a prefix of this build tree.
+# Programs of a Windows tree run under Wine in a prefix of this build tree: a 32-bit
+# prefix for the 32-bit tree, a 64-bit one for the 64-bit tree.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ZORVANE_WINEARCH win64)
+  set(ZORVANE_WIDL_BITS -m64)
+  set(ZORVANE_WIDL_LIBDIRS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+else()
+  set(ZORVANE_WINEARCH win32)
+  set(ZORVANE_WIDL_BITS -m32)
+  # stdole2.tlb for importlib: 32-bit Wine's where it is installed, else 64-bit Wine's,
+  # which describes the same types (the library written is the same either way).
+  set(ZORVANE_WIDL_LIBDIRS /usr/lib/i386-linux-gnu/wine/i386-windows
+                           /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+endif()
 set(ZORVANE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(ZORVANE_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run)
+# wine-run with this tree's kind of prefix: every program of the tree, every test and every
+# script the tree configures runs through it.
+set(ZORVANE_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+file(CONFIGURE OUTPUT ${ZORVANE_WINE_RUN} @ONLY CONTENT [=[
+#!/bin/sh
+# wine-run for this tree: the prefixes it creates are @ZORVANE_WINEARCH@ prefixes.
+WINEARCH=${WINEARCH:-@ZORVANE_WINEARCH@} exec '@PROJECT_SOURCE_DIR@/scripts/wine-run' "$@"
+]=])
+file(CHMOD ${ZORVANE_WINE_RUN} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${ZORVANE_WINE_RUN} ${ZORVANE_WINEPREFIX})
 
 # Programs and DLLs side by side, as they are installed.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-find_program(WIDL NAMES i686-w64-mingw32-widl widl REQUIRED)
+find_program(WIDL NAMES ${ZORVANE_MINGW_ARCH}-w64-mingw32-widl widl REQUIRED)
 set(ZORVANE_WIDL_INCLUDE /usr/include/wine/wine/windows)
-set(ZORVANE_WIDL_LIBDIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+find_file(ZORVANE_STDOLE2_TLB stdole2.tlb PATHS ${ZORVANE_WIDL_LIBDIRS} NO_DEFAULT_PATH
+          NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+get_filename_component(ZORVANE_WIDL_LIBDIR ${ZORVANE_STDOLE2_TLB} DIRECTORY)
 
 # zorvane_widl(<name> <idl>): the type library, the C++ header and the identifiers
 # of an IDL file, in ${CMAKE_CURRENT_BINARY_DIR}; sets <name>_TLB, <name>_HEADER, <name>_IID.
@@ -17,10 +40,10 @@ function(zorvane_widl name idl)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
   add_custom_command(
     OUTPUT ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c
-    COMMAND ${WIDL} -m32 -I${ZORVANE_WIDL_INCLUDE} -L${ZORVANE_WIDL_LIBDIR}
+    COMMAND ${WIDL} ${ZORVANE_WIDL_BITS} -I${ZORVANE_WIDL_INCLUDE} -L${ZORVANE_WIDL_LIBDIR}
             -t -o ${out}/${base}.tlb ${idl}
-    COMMAND ${WIDL} -m32 -I${ZORVANE_WIDL_INCLUDE} -h -o ${out}/${base}.h ${idl}
-    COMMAND ${WIDL} -m32 -I${ZORVANE_WIDL_INCLUDE} -u -o ${out}/${base}_i.c ${idl}
+    COMMAND ${WIDL} ${ZORVANE_WIDL_BITS} -I${ZORVANE_WIDL_INCLUDE} -h -o ${out}/${base}.h ${idl}
+    COMMAND ${WIDL} ${ZORVANE_WIDL_BITS} -I${ZORVANE_WIDL_INCLUDE} -u -o ${out}/${base}_i.c ${idl}
     DEPENDS ${idl}
     COMMENT "widl ${base}.idl"
     VERBATIM)

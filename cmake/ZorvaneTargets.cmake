@@ -9,6 +9,10 @@ if(WIN32)
   # Programs and DLLs for a plain Windows: no MinGW runtime DLLs beside them.
   target_link_options(zorvane_win32_defaults INTERFACE
     -static -static-libgcc -static-libstdc++)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # A .def names the plain exports; on 32 bits each finds its decorated stdcall function.
+    target_link_options(zorvane_win32_defaults INTERFACE -Wl,--enable-stdcall-fixup)
+  endif()
   if(ZORVANE_DLL_ONLY)
     # The shipped DLL's tree: each function and datum in a section of its own, so that the
     # linker keeps only what is reached; the release carries no symbols.

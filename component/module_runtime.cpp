@@ -13,11 +13,13 @@
 // The unwinder's own lock (one semaphore, created when the frames are registered) is out
 // of reach inside libgcc and stays; docs/RELIABILITY.md has the figures.
 //
-// The C runtime registers the module's unwind tables with the shared libgcc DLL instead of
-// the unwinder linked in here when a host process already has that DLL loaded (another
-// plug-in built with MinGW, say). Exceptions thrown in here are unwound by the unwinder
-// linked in here, which would then find no tables and end the host's process; so in that
-// case the tables are registered with it too, and deregistered before the module goes.
+// On 32 bits (DWARF unwinding), the C runtime registers the module's unwind tables with the
+// shared libgcc DLL instead of the unwinder linked in here when a host process already has
+// that DLL loaded (another plug-in built with MinGW, say). Exceptions thrown in here are
+// unwound by the unwinder linked in here, which would then find no tables and end the
+// host's process; so in that case the tables are registered with it too, and deregistered
+// before the module goes. On 64 bits the system unwinds from the image's own tables, and
+// nothing is registered.
 #include <windows.h>
 
 #include <cxxabi.h>
@@ -31,9 +33,14 @@ void __freeres();  // libstdc++: frees the emergency pool
 
 extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, void* reserved);
 
+#if defined(__i386__)
+#define ZORVANE_REGISTERS_UNWIND_TABLES 1
 // libgcc's registration of unwind tables, as linked into this module.
 extern "C" void __register_frame_info(const void* tables, void* object);
 extern "C" void* __deregister_frame_info(const void* tables);
+#else
+#define ZORVANE_REGISTERS_UNWIND_TABLES 0
+#endif
 
 namespace {
 
@@ -45,6 +52,8 @@ struct ExceptionState {
 };
 
 DWORD g_exception_state_slot = FLS_OUT_OF_INDEXES;
+
+#if ZORVANE_REGISTERS_UNWIND_TABLES
 
 // The shared libgcc's name, as the C runtime looks it up when it registers the tables.
 constexpr wchar_t kSharedLibgcc[] = L"libgcc_s_dw2-1.dll";
@@ -64,6 +73,7 @@ const void* UnwindTables(HANDLE module) noexcept {
     }
     return nullptr;
 }
+#endif
 
 void WINAPI FreeExceptionState(void* state) {
     if (state != nullptr) HeapFree(GetProcessHeap(), 0, state);
@@ -105,15 +115,19 @@ extern "C" BOOL WINAPI ZorvaneModuleEntry(HANDLE module, DWORD reason, void* res
         g_exception_state_slot = FlsAlloc(FreeExceptionState);
         if (g_exception_state_slot == FLS_OUT_OF_INDEXES) return FALSE;
     }
+#if ZORVANE_REGISTERS_UNWIND_TABLES
     if (reason == DLL_PROCESS_DETACH && g_registered_tables != nullptr) {
         __deregister_frame_info(g_registered_tables);
         g_registered_tables = nullptr;
     }
+#endif
     const BOOL result = DllMainCRTStartup(module, reason, reserved);
+#if ZORVANE_REGISTERS_UNWIND_TABLES
     if (reason == DLL_PROCESS_ATTACH && result && GetModuleHandleW(kSharedLibgcc) != nullptr) {
         g_registered_tables = UnwindTables(module);
         if (g_registered_tables != nullptr) __register_frame_info(g_registered_tables, g_tables_object);
     }
+#endif
     if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         __gnu_cxx::__freeres();
         if (g_exception_state_slot != FLS_OUT_OF_INDEXES) FlsFree(g_exception_state_slot);

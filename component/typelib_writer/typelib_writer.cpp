@@ -1,7 +1,9 @@
 // Build-time tool, run under Wine: writes the component's type library. widl cannot
 // make a coclass refer to interfaces of an imported library, ICreateTypeLib2 can.
-// Usage: zorvane_typelib_writer <output .tlb>; VELTTypeLib.dll must be findable by
-// that bare name (beside this program), which is also the file name recorded.
+// Usage: zorvane_typelib_writer win32|win64 <output .tlb>: the library of the 32- or the
+// 64-bit DLL, whichever kind of program writes it. VELTTypeLib.dll must be findable by that
+// bare name (in the working directory or beside this program), which is also the file
+// name recorded.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -39,7 +41,8 @@ HREFTYPE Reference(ICreateTypeInfo* from, ITypeInfo* to, const char* what) {
 }
 
 // _clsVELTPlugIn: dual, hidden, one property get PluginName with an unnamed retval.
-ComPtr<ICreateTypeInfo> WriteDefaultInterface(ICreateTypeLib2* library, ITypeInfo* dispatch) {
+ComPtr<ICreateTypeInfo> WriteDefaultInterface(ICreateTypeLib2* library, ITypeInfo* dispatch,
+                                              SYSKIND kind) {
     ComPtr<ICreateTypeInfo> type;
     Check(library->CreateTypeInfo(const_cast<wchar_t*>(zorvane::kDefaultInterfaceName),
                                   TKIND_INTERFACE, &type),
@@ -66,7 +69,9 @@ ComPtr<ICreateTypeInfo> WriteDefaultInterface(ICreateTypeLib2* library, ITypeInf
     function.callconv = CC_STDCALL;
     function.cParams = 1;
     function.lprgelemdescParam = &parameter;
-    function.oVft = 7 * sizeof(void*);  // after IUnknown and IDispatch
+    // After IUnknown and IDispatch, in slots of the library's kind: the writer stores the
+    // offset as given, whatever its own pointer size.
+    function.oVft = static_cast<SHORT>(7 * (kind == SYS_WIN64 ? 8 : 4));
     function.elemdescFunc.tdesc.vt = VT_HRESULT;
     Check(type->AddFuncDesc(0, &function), "AddFuncDesc(PluginName)");
     // Only the member's name: the parameter stays unnamed.
@@ -96,7 +101,7 @@ void WriteClass(ICreateTypeLib2* library, ITypeInfo* default_interface, ITypeInf
     Check(type->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags(clsVELTPlugIn)");
 }
 
-void Write(const std::wstring& output) {
+void Write(SYSKIND kind, const std::wstring& output) {
     ComPtr<ITypeLib> stdole;
     Check(LoadTypeLib(L"stdole2.tlb", &stdole), "LoadTypeLib(stdole2.tlb)");
     // By bare name: the name given here is the one recorded for the import.
@@ -104,7 +109,7 @@ void Write(const std::wstring& output) {
     Check(LoadTypeLib(L"VELTTypeLib.dll", &host), "LoadTypeLib(VELTTypeLib.dll)");
 
     ComPtr<ICreateTypeLib2> library;
-    Check(CreateTypeLib2(SYS_WIN32, output.c_str(), &library), "CreateTypeLib2");
+    Check(CreateTypeLib2(kind, output.c_str(), &library), "CreateTypeLib2");
     Check(library->SetName(const_cast<wchar_t*>(zorvane::kComponentName)), "SetName");
     Check(library->SetGuid(zorvane::kLibraryId), "SetGuid");
     Check(library->SetVersion(zorvane::kLibraryMajor, zorvane::kLibraryMinor), "SetVersion");
@@ -113,7 +118,7 @@ void Write(const std::wstring& output) {
     Check(library->SetLibFlags(0), "SetLibFlags");
 
     const ComPtr<ICreateTypeInfo> default_interface =
-        WriteDefaultInterface(library.Get(), TypeInfoOf(stdole.Get(), IID_IDispatch, "IDispatch").Get());
+        WriteDefaultInterface(library.Get(), TypeInfoOf(stdole.Get(), IID_IDispatch, "IDispatch").Get(), kind);
     ComPtr<ITypeInfo> default_info;
     Check(default_interface.As(&default_info), "QueryInterface(ITypeInfo)");
     WriteClass(library.Get(), default_info.Get(),
@@ -125,17 +130,19 @@ void Write(const std::wstring& output) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: zorvane_typelib_writer <output .tlb>\n", stderr);
+    const std::string kind_name = argc == 3 ? argv[1] : "";
+    if (kind_name != "win32" && kind_name != "win64") {
+        std::fputs("usage: zorvane_typelib_writer win32|win64 <output .tlb>\n", stderr);
         return 2;
     }
-    const std::string narrow = argv[1];
+    const SYSKIND kind = kind_name == "win64" ? SYS_WIN64 : SYS_WIN32;
+    const std::string narrow = argv[2];
     std::wstring output(narrow.size(), L'\0');
     const int length = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
                                            output.data(), static_cast<int>(output.size()));
     output.resize(length > 0 ? static_cast<size_t>(length) : 0);
     try {
-        Write(output);
+        Write(kind, output);
     } catch (const ComError&) {
         return 1;
     } catch (const std::exception& e) {

@@ -1,7 +1,8 @@
 // A host process that already has the shared libgcc loaded, as one with a plug-in built
 // by MinGW does: a failure inside Zorvane must still come back to the host as an error,
-// not end the host's process. (The C runtime then registers Zorvane's unwind tables with
-// that DLL, not with the unwinder Zorvane throws with.)
+// not end the host's process. (On 32 bits the C runtime then registers Zorvane's unwind
+// tables with that DLL, not with the unwinder Zorvane throws with; on 64 bits the system
+// unwinds, and the DLL must not get in its way.)
 #include <windows.h>
 #include <oleauto.h>
 
@@ -15,8 +16,8 @@ namespace {
 
 TEST(SharedUnwinderTest, AFailureInsideZorvaneComesBackAsAnError) {
     ASSERT_EQ(LoadedModule(), nullptr) << "Zorvane.dll must load after the shared libgcc";
-    const win::UniqueModule libgcc(LoadLibraryW(L"libgcc_s_dw2-1.dll"));
-    ASSERT_TRUE(libgcc) << "libgcc_s_dw2-1.dll beside the test";
+    const win::UniqueModule libgcc(LoadLibraryW(ZORVANE_SHARED_LIBGCC));
+    ASSERT_TRUE(libgcc) << "the shared libgcc beside the test";
 
     const ComPtr<IVELTPlugin> plugin = CreatePlugInByProgId();
     const ComPtr<IDispatch> tool = ToolWindowOf(ModuleInfoOf(plugin.Get()).Get());
