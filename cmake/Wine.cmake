@@ -52,6 +52,13 @@ function(zorvane_widl name idl)
   set(${name}_IID ${out}/${base}_i.c PARENT_SCOPE)
 endfunction()
 
+# zorvane_skipped_without_32bit_code(<test>...): a test that runs a program through
+# wine-run counts as skipped, not failed, where wine-run finds that this machine runs no
+# 32-bit code.
+function(zorvane_skipped_without_32bit_code)
+  set_tests_properties(${ARGN} PROPERTIES SKIP_REGULAR_EXPRESSION "wine-run: skipped: ")
+endfunction()
+
 # zorvane_wine_test(<target>): runs a test program under Wine, after the components
 # are registered in the prefix.
 function(zorvane_wine_test target)
@@ -59,4 +66,5 @@ function(zorvane_wine_test target)
   set_tests_properties(${target} PROPERTIES
     FIXTURES_REQUIRED wine_registered
     TIMEOUT 600)
+  zorvane_skipped_without_32bit_code(${target})
 endfunction()

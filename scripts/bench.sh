@@ -8,8 +8,8 @@ trap cleanup EXIT
 
 configure_and_build
 ensure_display
-start_wineserver
-"$root/scripts/register-components" "$wineprefix" "$win32_dir/bin/VELTTypeLib.dll" "$win32_dir/bin/Zorvane.dll"
+start_wineserver "$run_dir"
+register_components
 
 out=$build_root/bench
 mkdir -p "$out"
@@ -26,7 +26,7 @@ grep -E '_median|^Run on|^Load' "$out/native.txt" || cat "$out/native.txt"
 log "Wine benchmark: the real DLL's Timer1 tick against its host calls"
 # To a file: a wineserver left running could hold a pipe open.
 wine_status=0
-"$root/scripts/wine-run" "$wineprefix" "$win32_dir/bin/zorvane_bench_wine.exe" >"$out/wine.raw" 2>&1 || wine_status=$?
+"$run_dir/wine-run" "$run_prefix" "$run_dir/bin/zorvane_bench_wine.exe" >"$out/wine.raw" 2>&1 || wine_status=$?
 tr -d '\r' <"$out/wine.raw" >"$out/wine.txt"
 cat "$out/wine.txt"
 [ "$wine_status" -eq 0 ] || status=1

@@ -22,7 +22,7 @@ log "automation fuzz: $minutes min, $seed_seconds s a seed"
 # To a file: a wineserver left running could hold a pipe open. English separators, as
 # the input box answers are written for the user's own separator either way.
 status=0
-LC_ALL=en_US.UTF-8 "$root/scripts/wine-run" "$wineprefix" "$win32_dir/bin/zorvane_automation_fuzz.exe" \
+LC_ALL=en_US.UTF-8 "$run_dir/wine-run" "$run_prefix" "$run_dir/bin/zorvane_automation_fuzz.exe" \
   --time-seed --more-seeds --seconds $((minutes * 60)) --seed-seconds $seed_seconds --hang 60 \
   >"$out/fuzz.raw" 2>&1 || status=$?
 tr -d '\r' <"$out/fuzz.raw" >"$out/fuzz.txt"

@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# Builds everything and runs Zorvane in the stand-in host.
+# Builds everything and runs Zorvane in the stand-in host: the 32-bit host and plug-in
+# where this machine runs 32-bit code, the 64-bit pair where it does not.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
+say_machine
+log "the stand-in host and the plug-in that run here: $run_bits-bit"
 configure_and_build
 ensure_display
-start_wineserver
-log "main job"
-"$root/scripts/register-components" "$wineprefix" "$win32_dir/bin/VELTTypeLib.dll" "$win32_dir/bin/Zorvane.dll"
-host_exe=$win32_dir/bin/standin_host.exe
+start_wineserver "$run_dir"
+log "main job ($run_bits-bit)"
+register_components
+host_exe=$run_dir/bin/standin_host.exe
 # No display of our own (ensure_display started Xvfb) or CI: the headless scenario.
 if [ $# -eq 0 ] && { [ -n "$xvfb_pid" ] || [ -n "${CI:-}" ]; }; then
   shots=$build_root/screenshots
   mkdir -p "$shots"
   status=0
-  "$root/scripts/wine-run" "$wineprefix" "$host_exe" --scenario --screenshots "Z:$shots" || status=$?
+  "$run_dir/wine-run" "$run_prefix" "$host_exe" --scenario --screenshots "Z:$shots" || status=$?
   # The host window and, beside it, the rule editor, the interval box as it was answered
   # and the about window; the docked run's host window is standin_host_docked.png.
   if [ -e "$shots/standin_host.png" ] && [ -e "$shots/rule_editor.png" ] && [ -e "$shots/input_box.png" ] &&
@@ -28,4 +31,4 @@ if [ $# -eq 0 ] && { [ -n "$xvfb_pid" ] || [ -n "${CI:-}" ]; }; then
   log "screenshots in $shots"
   exit $status
 fi
-"$root/scripts/wine-run" "$wineprefix" "$host_exe" "$@"
+"$run_dir/wine-run" "$run_prefix" "$host_exe" "$@"

@@ -18,7 +18,7 @@ log "soak: $minutes min"
 # To a file: a wineserver left running could hold a pipe open.
 status=0
 ZORVANE_SOAK_SECONDS=$((minutes * 60)) \
-  "$root/scripts/wine-run" "$wineprefix" "$win32_dir/bin/zorvane_reliability_soak_test.exe" \
+  "$run_dir/wine-run" "$run_prefix" "$run_dir/bin/zorvane_reliability_soak_test.exe" \
   >"$out/soak.raw" 2>&1 || status=$?
 tr -d '\r' <"$out/soak.raw" >"$out/soak.txt"
 grep -E '^soak:|^\(|Failure|Expected|Which is|actual|^\[  (PASSED|FAILED)' "$out/soak.txt" || tail -n 40 "$out/soak.txt"
