@@ -50,7 +50,6 @@ configure_windows() {
 configure_and_build() {
   log "setup"
   "$root/scripts/setup.sh"
-  say_machine
   log "native build"
   cmake -S "$root" -B "$native_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$native_dir" -j "$jobs"
