@@ -1,20 +1,30 @@
-; The Windows setup of Zorvane: installs Zorvane.dll into the 32-bit program folder,
-; registers it for 32-bit COM and adds an entry to "Apps and features".
+; The Windows setup of Zorvane: installs Zorvane.dll into the 32-bit program folder and
+; registers it for 32-bit COM; on 64-bit (x64) Windows also the 64-bit Zorvane.dll into a
+; folder of its own under the 64-bit program folder, registered for 64-bit COM; adds one
+; entry to "Apps and features".
 ; Built by package/CMakeLists.txt:
-;   makensis -INPUTCHARSET UTF8 -DVERSION=0.2.0.4 -DDLL=<Zorvane.dll> -DOUTFILE=<exe> Zorvane-Setup.nsi
+;   makensis -INPUTCHARSET UTF8 -DVERSION=0.2.0.4 -DDLL=<Zorvane.dll> -DDLL64=<64-bit Zorvane.dll>
+;            -DOUTFILE=<exe> Zorvane-Setup.nsi
 ;
 ; Exit codes of the setup (also with /S):
 ;   0  installed; Orbanel's type library VELTTypeLib 2.2 is registered
 ;   1  cancelled by the user; nothing changed
 ;   2  not installed: no administrator rights
 ;   3  installed, but VELTTypeLib 2.2 is not registered: Zorvane works once Orbanel is installed
-;   4  not installed: Zorvane.dll is in use (Orbanel running); an installed version stays as it was
-;   5  files installed, but Zorvane.dll could not be registered
+;   4  not installed: a Zorvane.dll is in use (Orbanel, or a 64-bit program holding the 64-bit
+;      one); an installed version stays as it was
+;   5  files installed, but a Zorvane.dll could not be registered
 ; Exit codes of uninstall.exe (/S; add _?=<folder> to wait for it and get its code):
-;   0  removed   1  cancelled   2  no administrator rights   4  Zorvane.dll in use; nothing removed
+;   0  removed   1  cancelled   2  no administrator rights   4  a Zorvane.dll in use; nothing removed
 
-!ifndef VERSION | DLL | OUTFILE
-  !error "VERSION, DLL and OUTFILE must be defined (-DVERSION=0.2.0.4 -DDLL=... -DOUTFILE=...)"
+!ifndef VERSION | DLL | DLL64 | OUTFILE
+  !error "VERSION, DLL, DLL64 and OUTFILE must be defined (-DVERSION=0.2.0.4 -DDLL=... -DDLL64=... -DOUTFILE=...)"
+!endif
+!if "${DLL}" == ""
+  !error "DLL must name a file"
+!endif
+!if "${DLL64}" == ""
+  !error "DLL64 must name a file"
 !endif
 
 Unicode true
@@ -25,11 +35,13 @@ SetCompressor /SOLID lzma
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include x64.nsh
 
 !define PRODUCT "Zorvane"
 !define PUBLISHER "Ulvmar"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane"
 !define HOST_LIBID "{2EC5C0F2-8A43-4D51-A646-7DD36F74C612}"
+!define CLSID "{77FF2106-F84A-48BA-8B6C-B6C224068A89}"
 
 !define EXIT_CANCELLED 1
 !define EXIT_NO_ADMIN 2
@@ -57,6 +69,8 @@ VIFileVersion "${VERSION}"
 
 Var HostMissing
 Var Updating
+Var Folder64
+Var Note64
 
 ;--------------------------------
 ; Pages and languages
@@ -71,7 +85,7 @@ Var Updating
 !define MUI_LANGDLL_REGISTRY_KEY "${UNINSTALL_KEY}"
 !define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
 
-!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)$Updating$\r$\n$\r$\n$_CLICK"
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)$Note64$Updating$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryOnUpdate
 !insertmacro MUI_PAGE_DIRECTORY
@@ -90,6 +104,8 @@ Var Updating
 
 LangString WelcomeText ${LANG_GERMAN} "Dieser Assistent installiert ${PRODUCT} ${VERSION}, das Plugin für Orbanel, und registriert es bei Windows.$\r$\n$\r$\nBitte beenden Sie Orbanel vor der Installation."
 LangString WelcomeText ${LANG_ENGLISH} "This wizard installs ${PRODUCT} ${VERSION}, the plug-in for Orbanel, and registers it with Windows.$\r$\n$\r$\nPlease quit Orbanel before installing."
+LangString Note64 ${LANG_GERMAN} "$\r$\n$\r$\nFür 64-Bit-Programme kommt das 64-Bit-Plugin in einen eigenen Ordner:$\r$\n$Folder64"
+LangString Note64 ${LANG_ENGLISH} "$\r$\n$\r$\nFor 64-bit programs, the 64-bit plug-in goes into a folder of its own:$\r$\n$Folder64"
 LangString UpdateNote ${LANG_GERMAN} "$\r$\n$\r$\nDie installierte Version in $INSTDIR wird ersetzt."
 LangString UpdateNote ${LANG_ENGLISH} "$\r$\n$\r$\nThe version installed in $INSTDIR will be replaced."
 LangString HostMissing ${LANG_GERMAN} "Orbanel ist auf diesem Computer nicht installiert: Die Typbibliothek VELTTypeLib 2.2 von Orbanel ist nicht registriert.$\r$\n$\r$\n${PRODUCT} ist ein Plugin für Orbanel und arbeitet erst, wenn Orbanel installiert ist.$\r$\n$\r$\nTrotzdem installieren?"
@@ -98,17 +114,23 @@ LangString InUse ${LANG_GERMAN} "Zorvane.dll wird gerade verwendet, vermutlich v
 LangString InUse ${LANG_ENGLISH} "Zorvane.dll is in use, probably by Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nPlease quit Orbanel and click Retry. Cancel leaves the installed version as it is."
 LangString UnInUse ${LANG_GERMAN} "Zorvane.dll wird gerade verwendet, vermutlich von Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nBitte beenden Sie Orbanel und klicken Sie auf Wiederholen. Abbrechen entfernt nichts."
 LangString UnInUse ${LANG_ENGLISH} "Zorvane.dll is in use, probably by Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nPlease quit Orbanel and click Retry. Cancel removes nothing."
+LangString InUse64 ${LANG_GERMAN} "Das 64-Bit-Plugin wird gerade von einem 64-Bit-Programm verwendet:$\r$\n$Folder64\Zorvane.dll$\r$\n$\r$\nBitte beenden Sie das Programm und klicken Sie auf Wiederholen. Abbrechen lässt die installierte Version unverändert."
+LangString InUse64 ${LANG_ENGLISH} "The 64-bit plug-in is in use by a 64-bit program:$\r$\n$Folder64\Zorvane.dll$\r$\n$\r$\nPlease quit that program and click Retry. Cancel leaves the installed version as it is."
+LangString UnInUse64 ${LANG_GERMAN} "Das 64-Bit-Plugin wird gerade von einem 64-Bit-Programm verwendet:$\r$\n$Folder64\Zorvane.dll$\r$\n$\r$\nBitte beenden Sie das Programm und klicken Sie auf Wiederholen. Abbrechen entfernt nichts."
+LangString UnInUse64 ${LANG_ENGLISH} "The 64-bit plug-in is in use by a 64-bit program:$\r$\n$Folder64\Zorvane.dll$\r$\n$\r$\nPlease quit that program and click Retry. Cancel removes nothing."
 LangString NoAdmin ${LANG_GERMAN} "Für die Installation von ${PRODUCT} sind Administratorrechte nötig."
 LangString NoAdmin ${LANG_ENGLISH} "Installing ${PRODUCT} needs administrator rights."
 LangString UnNoAdmin ${LANG_GERMAN} "Für das Entfernen von ${PRODUCT} sind Administratorrechte nötig."
 LangString UnNoAdmin ${LANG_ENGLISH} "Removing ${PRODUCT} needs administrator rights."
 LangString NotRegistered ${LANG_GERMAN} "Zorvane.dll wurde installiert, ließ sich aber nicht registrieren. Orbanel findet das Plugin so nicht."
 LangString NotRegistered ${LANG_ENGLISH} "Zorvane.dll was installed but could not be registered. Orbanel will not find the plug-in."
+LangString NotRegistered64 ${LANG_GERMAN} "Das 64-Bit-Plugin $Folder64\Zorvane.dll wurde installiert, ließ sich aber nicht registrieren. 64-Bit-Programme finden es so nicht."
+LangString NotRegistered64 ${LANG_ENGLISH} "The 64-bit plug-in $Folder64\Zorvane.dll was installed but could not be registered. 64-bit programs will not find it."
 
 ;--------------------------------
 ; Helpers
 
-; Pushes 1 when nobody holds the file open or loaded (a host that loaded the DLL keeps
+; Pushes 1 when nobody holds the file open or loaded (a program that loaded the DLL keeps
 ; it from being opened for writing), else 0. A missing file counts as free.
 !macro FILE_IS_FREE UN
   Function ${UN}FileIsFree
@@ -132,6 +154,43 @@ LangString NotRegistered ${LANG_ENGLISH} "Zorvane.dll was installed but could no
 !insertmacro FILE_IS_FREE ""
 !insertmacro FILE_IS_FREE "un."
 
+; REQUIRE_FREE <"" or un.> <file> <message>: asks to quit the program holding the file
+; (Retry) until it is free; Cancel ends with exit code 4 before anything has changed.
+!macro REQUIRE_FREE UN FILE MESSAGE
+  Push "${FILE}"
+  Call ${UN}FileIsFree
+  Pop $0
+  ${DoWhile} $0 == 0
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${MESSAGE}" /SD IDCANCEL IDRETRY`
+      SetErrorLevel ${EXIT_IN_USE}
+      DetailPrint "${MESSAGE}"
+      Abort
+    ${EndIf}
+    Push "${FILE}"
+    Call ${UN}FileIsFree
+    Pop $0
+  ${Loop}
+!macroend
+
+; Sets $Folder64, where the 64-bit plug-in lives: its own folder under the 64-bit program
+; folder, or "x64" inside $INSTDIR should $INSTDIR be that very folder (both files are
+; named Zorvane.dll). Empty where there is no 64-bit plug-in: on 32-bit Windows, and on
+; ARM64 Windows, whose own 64-bit programs (the script hosts among them) are ARM64 code.
+!macro SET_FOLDER64 UN
+  Function ${UN}SetFolder64
+    StrCpy $Folder64 ""
+    ${If} ${RunningX64}
+    ${AndIfNot} ${IsNativeARM64}
+      StrCpy $Folder64 "$PROGRAMFILES64\${PRODUCT}"
+      ${If} $Folder64 == $INSTDIR
+        StrCpy $Folder64 "$INSTDIR\x64"
+      ${EndIf}
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro SET_FOLDER64 ""
+!insertmacro SET_FOLDER64 "un."
+
 !macro REQUIRE_ADMIN MESSAGE
   UserInfo::GetAccountType
   Pop $0
@@ -141,6 +200,32 @@ LangString NotRegistered ${LANG_ENGLISH} "Zorvane.dll was installed but could no
     Quit
   ${EndIf}
 !macroend
+
+; Swaps <folder>\Zorvane.dll.new in for <folder>\Zorvane.dll in one step; pushes 1, or 0
+; when the old file is loaded and the user cancels.
+; MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH: refused while the old file is loaded.
+Function SwapIn
+  Exch $1 ; the message
+  Exch
+  Exch $2 ; the folder
+  Push $0
+  ${Do}
+    System::Call 'kernel32::MoveFileExW(w "$2\Zorvane.dll.new", w "$2\Zorvane.dll", i 0x9) i .r0'
+    ${If} $0 <> 0
+      StrCpy $0 1
+      ${Break}
+    ${EndIf}
+    ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$1" /SD IDCANCEL IDRETRY`
+      DetailPrint "$1"
+      StrCpy $0 0
+      ${Break}
+    ${EndIf}
+  ${Loop}
+  StrCpy $1 $0
+  Pop $0
+  Pop $2
+  Exch $1
+FunctionEnd
 
 ;--------------------------------
 ; Setup
@@ -157,6 +242,10 @@ Function .onInit
   ${If} $0 != ""
     StrCpy $INSTDIR $0
     StrCpy $Updating "$(UpdateNote)"
+  ${EndIf}
+  Call SetFolder64
+  ${If} $Folder64 != ""
+    StrCpy $Note64 "$(Note64)"
   ${EndIf}
 
   ; The same question the plug-in asks at run time: can VELTTypeLib 2.2 be loaded?
@@ -180,38 +269,61 @@ Function SkipDirectoryOnUpdate
 FunctionEnd
 
 Section "Zorvane"
+  ; The directory page may have moved $INSTDIR.
+  Call SetFolder64
+
+  ; Both DLLs free before anything changes.
+  !insertmacro REQUIRE_FREE "" "$INSTDIR\Zorvane.dll" "$(InUse)"
+  ${If} $Folder64 != ""
+    !insertmacro REQUIRE_FREE "" "$Folder64\Zorvane.dll" "$(InUse64)"
+  ${EndIf}
+
+  ; Each new DLL goes in beside the old one first; the renames below swap them in one step
+  ; each, so a failure at any point leaves the old files whole.
+  ${If} $Folder64 != ""
+    ; A 32-bit process can write under the 64-bit program folder: only System32 is
+    ; redirected.
+    SetOutPath $Folder64
+    File "/oname=Zorvane.dll.new" "${DLL64}"
+  ${EndIf}
   SetOutPath $INSTDIR
-
-  ; The new DLL goes in beside the old one first; the rename below swaps them in one
-  ; step, so a failure at any point leaves the old file whole.
-  Push "$INSTDIR\Zorvane.dll"
-  Call FileIsFree
-  Pop $0
-  ${DoWhile} $0 == 0
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(InUse)" /SD IDCANCEL IDRETRY check_again
-    SetErrorLevel ${EXIT_IN_USE}
-    DetailPrint "$(InUse)"
-    Abort
-    check_again:
-    Push "$INSTDIR\Zorvane.dll"
-    Call FileIsFree
-    Pop $0
-  ${Loop}
-
   File "/oname=Zorvane.dll.new" "${DLL}"
-  ${Do}
-    ; MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; refused while the old file is loaded.
-    System::Call 'kernel32::MoveFileExW(w "$INSTDIR\Zorvane.dll.new", w "$INSTDIR\Zorvane.dll", i 0x9) i .r0'
-    ${If} $0 <> 0
-      ${Break}
+
+  ; The 32-bit one is swapped first and its old file kept until the 64-bit one is in too,
+  ; so that a Cancel in between puts it back.
+  Delete "$INSTDIR\Zorvane.dll.old"
+  ${If} $Folder64 != ""
+  ${AndIf} ${FileExists} "$INSTDIR\Zorvane.dll"
+    CopyFiles /SILENT "$INSTDIR\Zorvane.dll" "$INSTDIR\Zorvane.dll.old"
+  ${EndIf}
+  Push $INSTDIR
+  Push "$(InUse)"
+  Call SwapIn
+  Pop $0
+  ${If} $0 == 1
+  ${AndIf} $Folder64 != ""
+    Push $Folder64
+    Push "$(InUse64)"
+    Call SwapIn
+    Pop $0
+    ${If} $0 == 0
+    ${AndIf} ${FileExists} "$INSTDIR\Zorvane.dll.old"
+      System::Call 'kernel32::MoveFileExW(w "$INSTDIR\Zorvane.dll.old", w "$INSTDIR\Zorvane.dll", i 0x9) i'
+    ${ElseIf} $0 == 0
+      Delete "$INSTDIR\Zorvane.dll" ; a first installation: nothing was there before
     ${EndIf}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(InUse)" /SD IDCANCEL IDRETRY move_again
+  ${EndIf}
+  Delete "$INSTDIR\Zorvane.dll.old"
+  ${If} $0 == 0
     Delete "$INSTDIR\Zorvane.dll.new"
+    ${If} $Folder64 != ""
+      Delete "$Folder64\Zorvane.dll.new"
+      RMDir $Folder64
+    ${EndIf}
+    RMDir $INSTDIR
     SetErrorLevel ${EXIT_IN_USE}
-    DetailPrint "$(InUse)"
     Abort
-    move_again:
-  ${Loop}
+  ${EndIf}
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -226,6 +338,10 @@ Section "Zorvane"
   ${GetSize} "$INSTDIR" "/M=Zorvane.dll /S=0K /G=0" $0 $1 $2
   ${GetSize} "$INSTDIR" "/M=uninstall.exe /S=0K /G=0" $1 $2 $3
   IntOp $0 $0 + $1
+  ${If} $Folder64 != ""
+    ${GetSize} "$Folder64" "/M=Zorvane.dll /S=0K /G=0" $1 $2 $3
+    IntOp $0 $0 + $1
+  ${EndIf}
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 
   ; This setup is a 32-bit process, so DllRegisterServer runs as 32-bit code and writes
@@ -236,7 +352,30 @@ Section "Zorvane"
     MessageBox MB_OK|MB_ICONSTOP "$(NotRegistered)" /SD IDOK
     DetailPrint "$(NotRegistered)"
     SetErrorLevel ${EXIT_NOT_REGISTERED}
-  ${ElseIf} $HostMissing == 1
+  ${EndIf}
+  ; The 64-bit DLL only loads into a 64-bit process: the 64-bit regsvr32, which is the one
+  ; in System32 once this thread's view of System32 is not redirected to SysWOW64.
+  ${If} $Folder64 != ""
+    ${DisableX64FSRedirection}
+    ClearErrors
+    ExecWait '"$SYSDIR\regsvr32.exe" /s "$Folder64\Zorvane.dll"' $0
+    ${EnableX64FSRedirection}
+    ${IfNot} ${Errors}
+    ${AndIf} $0 == 0
+      ; And the 64-bit classes now name this file.
+      SetRegView 64
+      ReadRegStr $0 HKCR "CLSID\${CLSID}\InprocServer32" ""
+      SetRegView 32
+    ${EndIf}
+    ${If} $0 != "$Folder64\Zorvane.dll"
+      MessageBox MB_OK|MB_ICONSTOP "$(NotRegistered64)" /SD IDOK
+      DetailPrint "$(NotRegistered64)"
+      SetErrorLevel ${EXIT_NOT_REGISTERED}
+    ${EndIf}
+  ${EndIf}
+  GetErrorLevel $0
+  ${If} $0 != ${EXIT_NOT_REGISTERED}
+  ${AndIf} $HostMissing == 1
     SetErrorLevel ${EXIT_HOST_MISSING}
   ${EndIf}
 SectionEnd
@@ -251,22 +390,23 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
-  Push "$INSTDIR\Zorvane.dll"
-  Call un.FileIsFree
-  Pop $0
-  ${DoWhile} $0 == 0
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(UnInUse)" /SD IDCANCEL IDRETRY check_again
-    SetErrorLevel ${EXIT_IN_USE}
-    DetailPrint "$(UnInUse)"
-    Abort
-    check_again:
-    Push "$INSTDIR\Zorvane.dll"
-    Call un.FileIsFree
-    Pop $0
-  ${Loop}
+  Call un.SetFolder64
+  !insertmacro REQUIRE_FREE "un." "$INSTDIR\Zorvane.dll" "$(UnInUse)"
+  ${If} $Folder64 != ""
+    !insertmacro REQUIRE_FREE "un." "$Folder64\Zorvane.dll" "$(UnInUse64)"
+  ${EndIf}
 
-  ; Only what the setup wrote: the DLL's own registration, the two files, the folder if
-  ; nothing else is left in it, and the uninstall entry. Orbanel's keys stay.
+  ; Only what the setup wrote: each DLL's own registration, the files, the folders if
+  ; nothing else is left in them, and the uninstall entry. Orbanel's keys stay.
+  ${If} $Folder64 != ""
+    ${If} ${FileExists} "$Folder64\Zorvane.dll"
+      ${DisableX64FSRedirection}
+      ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$Folder64\Zorvane.dll"'
+      ${EnableX64FSRedirection}
+    ${EndIf}
+    Delete "$Folder64\Zorvane.dll"
+    RMDir "$Folder64"
+  ${EndIf}
   ${If} ${FileExists} "$INSTDIR\Zorvane.dll"
     UnRegDLL "$INSTDIR\Zorvane.dll"
   ${EndIf}

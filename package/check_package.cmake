@@ -1,22 +1,23 @@
 cmake_minimum_required(VERSION 3.25)
 # Unpacks the release zip and compares it with what went in.
-# Usage: cmake -DZIP=<zip> -DDLL=<built Zorvane.dll> -DNOTES=<package dir>
-#              -DSETUP=<setup file name> -P this file.
+# Usage: cmake -DZIP=<zip> -DDLL=<built Zorvane.dll> -DDLL64=<built 64-bit Zorvane.dll>
+#              -DNOTES=<package dir> -DSETUP=<setup file name> -P this file.
+include(${CMAKE_CURRENT_LIST_DIR}/pe.cmake)
 
 get_filename_component(unpacked ${ZIP} NAME_WE)
 set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/${unpacked}-unpacked)
 file(REMOVE_RECURSE ${unpacked})
 file(ARCHIVE_EXTRACT INPUT ${ZIP} DESTINATION ${unpacked})
-file(GLOB contents RELATIVE ${unpacked} ${unpacked}/*)
+file(GLOB_RECURSE contents RELATIVE ${unpacked} ${unpacked}/*)
 list(SORT contents)
 
 set(problems "")
-if(NOT contents STREQUAL "LIESMICH.txt;README.txt;Zorvane.dll")
+if(NOT contents STREQUAL "LIESMICH.txt;README.txt;Zorvane.dll;x64/Zorvane.dll")
   string(APPEND problems "  contents: ${contents}\n")
 endif()
 
 # Each file as it was built or written, byte for byte.
-foreach(pair IN ITEMS "Zorvane.dll|${DLL}" "LIESMICH.txt|${NOTES}/LIESMICH.txt" "README.txt|${NOTES}/README.txt")
+foreach(pair IN ITEMS "Zorvane.dll|${DLL}" "x64/Zorvane.dll|${DLL64}" "LIESMICH.txt|${NOTES}/LIESMICH.txt" "README.txt|${NOTES}/README.txt")
   string(REPLACE "|" ";" pair "${pair}")
   list(GET pair 0 name)
   list(GET pair 1 source)
@@ -29,8 +30,26 @@ foreach(pair IN ITEMS "Zorvane.dll|${DLL}" "LIESMICH.txt|${NOTES}/LIESMICH.txt" 
   endif()
 endforeach()
 
-# The notes: every line ends in CRLF, and each tells how to register, unregister and
-# which regsvr32 a 64-bit Windows needs, and names the setup of this version.
+# Each DLL for its kind of process, read from its header: a 32-bit host loads only the
+# i386 one, a 64-bit host only the AMD64 one.
+foreach(pair IN ITEMS "Zorvane.dll|i386|267" "x64/Zorvane.dll|AMD64|523")
+  string(REPLACE "|" ";" pair "${pair}")
+  list(GET pair 0 name)
+  list(GET pair 1 machine)
+  list(GET pair 2 magic)
+  if(NOT EXISTS ${unpacked}/${name})
+    continue()
+  endif()
+  zorvane_read_pe(${unpacked}/${name} dll)
+  if(dll_ERROR)
+    string(APPEND problems "  ${name}: ${dll_ERROR}\n")
+  elseif(NOT dll_MACHINE_NAME STREQUAL machine OR NOT dll_MAGIC EQUAL magic OR NOT dll_DLL)
+    string(APPEND problems "  ${name}: machine ${dll_MACHINE_NAME}, optional header ${dll_MAGIC}, DLL ${dll_DLL}; expected ${machine}, ${magic}, 1\n")
+  endif()
+endforeach()
+
+# The notes: every line ends in CRLF, and each tells how to register and unregister each
+# DLL with the regsvr32 of its kind, and names the setup of this version.
 foreach(note IN ITEMS LIESMICH.txt README.txt)
   if(NOT EXISTS ${unpacked}/${note})
     continue()
@@ -43,7 +62,9 @@ foreach(note IN ITEMS LIESMICH.txt README.txt)
     string(APPEND problems "  ${note}: not every line ends in CRLF\n")
   endif()
   file(READ ${unpacked}/${note} text)
-  foreach(needed IN ITEMS "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe" "${SETUP}")
+  foreach(needed IN ITEMS "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe"
+                          "%SystemRoot%\\System32\\regsvr32.exe" "x64\\Zorvane.dll"
+                          "C:\\Program Files\\Zorvane\\" "${SETUP}")
     string(FIND "${text}" "${needed}" found)
     if(found LESS 0)
       string(APPEND problems "  ${note} does not mention ${needed}\n")
@@ -51,16 +72,22 @@ foreach(note IN ITEMS LIESMICH.txt README.txt)
   endforeach()
 endforeach()
 
-# The DLL as small as the static runtime allows: unused sections dropped, no symbols.
-set(size_limit 524288)
-file(SIZE ${DLL} dll_size)
-math(EXPR dll_kib "(${dll_size} + 1023) / 1024")
-message(STATUS "Zorvane.dll: ${dll_size} bytes (${dll_kib} KiB, at most 512 KiB)")
-if(dll_size GREATER size_limit)
-  string(APPEND problems "  Zorvane.dll has ${dll_size} bytes, more than ${size_limit}\n")
-endif()
+# Each DLL as small as the static runtime allows: unused sections dropped, no symbols.
+foreach(entry IN ITEMS "Zorvane.dll|${DLL}|524288" "x64/Zorvane.dll|${DLL64}|524288")
+  string(REPLACE "|" ";" entry "${entry}")
+  list(GET entry 0 name)
+  list(GET entry 1 dll)
+  list(GET entry 2 size_limit)
+  file(SIZE ${dll} dll_size)
+  math(EXPR dll_kib "(${dll_size} + 1023) / 1024")
+  math(EXPR limit_kib "${size_limit} / 1024")
+  message(STATUS "${name}: ${dll_size} bytes (${dll_kib} KiB, at most ${limit_kib} KiB)")
+  if(dll_size GREATER size_limit)
+    string(APPEND problems "  ${name} has ${dll_size} bytes, more than ${size_limit}\n")
+  endif()
+endforeach()
 
 if(NOT problems STREQUAL "")
   message(FATAL_ERROR "${ZIP}:\n${problems}")
 endif()
-message(STATUS "${ZIP}: Zorvane.dll and both notes, CRLF")
+message(STATUS "${ZIP}: Zorvane.dll (i386), x64/Zorvane.dll (AMD64) and both notes, CRLF")

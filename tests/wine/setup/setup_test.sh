@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # The setup under Wine, each case in a prefix of its own copied from a fresh template.
 # Usage: setup_test.sh <settings> <case> [args]; <settings> names the paths of one build
-# (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). Cases:
+# (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). The cases run in a
+# 32-bit prefix (32-bit Windows); with "win64_" before their name (template, install_uninstall,
+# update, in_use, not_registered) in a 64-bit prefix (64-bit Windows), where the setup also
+# installs the 64-bit plug-in into a folder of its own and registers it for 64-bit clients.
+# Cases:
 #   template           creates the fresh prefix that the other cases copy
 #   install_uninstall  silent install: files, registration, uninstall entry, version block, a
 #                      script client creating the plug-in; the quiet uninstall string restores
@@ -12,17 +16,29 @@
 #                      nothing); silently: installed anyway, exit code 3
 #   in_use             Zorvane.dll held by a client: exit code 4 from setup and uninstaller,
 #                      the old installation intact; with windows: the box, the client quits,
-#                      Retry installs
+#                      Retry installs. 64-bit: either DLL held by a client of its kind
 #   not_registered     a Zorvane.dll that cannot be loaded: exit code 5, installed for the
-#                      uninstaller to remove
+#                      uninstaller to remove. 64-bit: only the 64-bit one cannot be loaded
 #   screenshot <png>   the first page in German (scripts/setup-screenshot.sh)
+
+# The setup is a 32-bit program: where 32-bit code cannot run, every case is skipped, the
+# way wine-run reports it, before anything is made.
+if ! why=$("$(dirname "$0")/../../../scripts/runs-32bit-code"); then
+  echo "wine-run: skipped: this machine runs no 32-bit code ($why)"
+  exit 77
+fi
 set -euo pipefail
 
 source "$1"
 case_name=$2
 shift
 
+windows=win32
+case $case_name in
+win64_*) windows=win64 ;;
+esac
 template=$WORK_DIR/template-prefix
+[ "$windows" = win64 ] && template=$WORK_DIR/template-prefix-win64
 prefix=$WORK_DIR/prefix-$case_name
 scratch=$WORK_DIR/scratch-$case_name
 export WINEDEBUG=-all
@@ -30,7 +46,21 @@ export WINEDEBUG=-all
 clsid='{77FF2106-F84A-48BA-8B6C-B6C224068A89}'
 libid='{5FC8B42F-E199-4A7C-A91F-90AFF3F205CF}'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane'
-program_folder='C:\Program Files\Zorvane'
+# Where the setup puts the 32-bit plug-in, and the 64-bit one (none on 32-bit Windows). The
+# setup writes to the 32-bit registry view; reg.exe reads the 64-bit one unless told
+# (view32, view64). Programs are named by their Linux path, so that wine-run sees which kind
+# they are; syswow64 holds the 32-bit ones of a 64-bit prefix.
+if [ "$windows" = win64 ]; then
+  program_folder='C:\Program Files (x86)\Zorvane'
+  folder64='C:\Program Files\Zorvane'
+  view32=/reg:32 view64=/reg:64
+  system32=syswow64
+else
+  program_folder='C:\Program Files\Zorvane'
+  folder64=
+  view32= view64=
+  system32=system32
+fi
 
 problems=0
 fail() {
@@ -77,7 +107,7 @@ make_template() {
   fi
   WINEPREFIX=$template wineserver -k 2>/dev/null || true
   rm -rf "$template" "$template.wine-version"
-  "$WINE_RUN" "$template" cmd /c exit 0
+  WINEARCH=$windows "$WINE_RUN" "$template" cmd /c exit 0
   WINEPREFIX=$template wineserver -w
   echo "$version" >"$template.wine-version"
 }
@@ -89,7 +119,13 @@ fresh_prefix() {
   cp -a "$template/." "$prefix"
 }
 
-register_host() { w regsvr32 /s "$(winpath "$VELT_DLL")" || die "regsvr32 VELTTypeLib.dll failed"; }
+# A 32-bit program of the prefix's Windows (regsvr32, cscript), by its Linux path.
+windows_program32() { printf '%s/drive_c/windows/%s/%s.exe' "$prefix" "$system32" "$1"; }
+
+# The host is a 32-bit program: its installer registers its library for 32-bit COM.
+register_host() {
+  w "$(windows_program32 regsvr32)" /s "$(winpath "$VELT_DLL")" || die "regsvr32 VELTTypeLib.dll failed"
+}
 
 # expect_exit <code> <program> [args...]: runs a program in the prefix, checks its exit code.
 expect_exit() {
@@ -108,21 +144,23 @@ expect_line_exit() {
   [ "$code" = "$expected" ] || fail "$line: exit code $code, expected $expected"
 }
 
-# reg_value <key> <value name, empty for the default value>: the data, or <missing>.
+# reg_value <key> <value name, empty for the default value> [view]: the data, or <missing>;
+# from the 32-bit view unless another is given.
 reg_value() {
-  local out
+  local out view=${3-$view32}
   if [ -z "$2" ]; then
-    out=$(w reg query "$1" /ve 2>/dev/null) || { echo "<missing>"; return; }
+    out=$(w reg query "$1" /ve $view 2>/dev/null) || { echo "<missing>"; return; }
   else
-    out=$(w reg query "$1" /v "$2" 2>/dev/null) || { echo "<missing>"; return; }
+    out=$(w reg query "$1" /v "$2" $view 2>/dev/null) || { echo "<missing>"; return; }
   fi
   printf '%s\n' "$out" | tr -d '\r' | sed -n 's/^    .*    REG_[A-Z_]*    //p' | head -n 1
 }
 
+# expect_reg <key> <value name> <data> [view]
 expect_reg() {
   local got
-  got=$(reg_value "$1" "$2")
-  [ "$got" = "$3" ] || fail "$1 [${2:-(default)}]: '$got', expected '$3'"
+  got=$(reg_value "$1" "$2" "${4-$view32}")
+  [ "$got" = "$3" ] || fail "$1 [${2:-(default)}]${4:+ $4}: '$got', expected '$3'"
 }
 
 # snapshot <name>: the registry below HKLM\Software (with the classes) and HKCU\Software, and
@@ -154,29 +192,43 @@ expect_same_as() {
   done
 }
 
-# expect_installed <folder> <version> <the DLL it must hold>: the files, the registration and
-# the one uninstall entry of an installation.
+# expect_installed <folder> <version> <the DLL it must hold> [<the 64-bit DLL>]: the files,
+# the registration and the one uninstall entry of an installation; on 64-bit Windows the
+# 64-bit plug-in too, registered in the 64-bit view: each view's class names its own DLL.
 expect_installed() {
   expect_files_and_entry "$@"
-  local key name wanted
-  while IFS='|' read -r key name wanted; do
-    expect_reg "$key" "$name" "$wanted"
+  local key name wanted view
+  while IFS='|' read -r key name wanted view; do
+    [ "$view" != 64 ] || [ -n "$folder64" ] || continue
+    view=$([ "$view" = 64 ] && echo "$view64" || echo "$view32")
+    expect_reg "$key" "$name" "$wanted" "$view"
   done <<EOF
-HKCR\\CLSID\\$clsid\\InprocServer32||$1\\Zorvane.dll
-HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment
-HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid
-HKCR\\TypeLib\\$libid\\1.0\\0\\win32||$1\\Zorvane.dll
+HKCR\\CLSID\\$clsid\\InprocServer32||$1\\Zorvane.dll|32
+HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|32
+HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid|32
+HKCR\\TypeLib\\$libid\\1.0\\0\\win32||$1\\Zorvane.dll|32
+HKCR\\CLSID\\$clsid\\InprocServer32||$folder64\\Zorvane.dll|64
+HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|64
+HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid|64
+HKCR\\TypeLib\\$libid\\1.0\\0\\win64||$folder64\\Zorvane.dll|64
 EOF
 }
 
-# expect_files_and_entry <folder> <version> <the DLL it must hold>: all but the registration.
+# expect_files_and_entry <folder> <version> <the DLL it must hold> [<the 64-bit DLL>]: all
+# but the registration.
 expect_files_and_entry() {
-  local folder=$1 version=$2 dll=$3 unix_folder
+  local folder=$1 version=$2 dll=$3 dll64=${4:-} unix_folder unix_folder64=
   unix_folder=$(unixpath "$folder")
   local files
   files=$(cd "$unix_folder" 2>/dev/null && LC_ALL=C ls -A | tr '\n' ' ') || true
   [ "$files" = "Zorvane.dll uninstall.exe " ] || die "$folder holds: $files"
   cmp -s "$unix_folder/Zorvane.dll" "$dll" || fail "$folder\\Zorvane.dll is not $dll"
+  if [ -n "$folder64" ]; then
+    unix_folder64=$(unixpath "$folder64")
+    files=$(cd "$unix_folder64" 2>/dev/null && LC_ALL=C ls -A | tr '\n' ' ') || true
+    [ "$files" = "Zorvane.dll " ] || die "$folder64 holds: $files"
+    cmp -s "$unix_folder64/Zorvane.dll" "$dll64" || fail "$folder64\\Zorvane.dll is not $dll64"
+  fi
 
   local key name wanted
   while IFS='|' read -r key name wanted; do
@@ -191,14 +243,15 @@ $uninstall_key|QuietUninstallString|"$folder\\uninstall.exe" /S
 $uninstall_key|NoModify|0x1
 $uninstall_key|NoRepair|0x1
 EOF
-  # EstimatedSize is in KiB: the two files, give or take rounding.
+  # EstimatedSize is in KiB: the files, give or take rounding.
   local size bytes
   size=$(reg_value "$uninstall_key" EstimatedSize)
-  bytes=$(cat "$unix_folder/Zorvane.dll" "$unix_folder/uninstall.exe" | wc -c)
+  bytes=$(cat "$unix_folder/Zorvane.dll" "$unix_folder/uninstall.exe" ${unix_folder64:+"$unix_folder64/Zorvane.dll"} | wc -c)
   if [[ ! $size =~ ^0x[0-9a-f]+$ ]] || (((size - bytes / 1024) ** 2 > 4)); then
     fail "EstimatedSize $size, the files hold $bytes bytes"
   fi
 
+  # One entry in either registry view (the export of a 64-bit prefix holds both).
   snapshot entries
   local entries
   entries=$(grep -c '^"DisplayName"="Zorvane"$' "$scratch/entries.HKLM.txt" || true)
@@ -206,19 +259,29 @@ EOF
 }
 
 # The client script, run by Wine's cscript, creates the plug-in by its programmatic
-# identifier; prints what it answered.
-run_client() { w cscript //nologo "$(winpath "$CLIENT_SCRIPT")" 2>&1 | tr -d '\r' || true; }
+# identifier; prints what it answered. run_client <bits>: the 32-bit cscript, or on 64-bit
+# Windows the 64-bit one (the one a script gets there by default).
+run_client() {
+  local cscript=cscript
+  [ "$1" = 64 ] || cscript=$(windows_program32 cscript)
+  w "$cscript" //nologo "$(winpath "$CLIENT_SCRIPT")" 2>&1 | tr -d '\r' || true
+}
+client_kinds() { echo 32 ${folder64:+64}; }
 expect_client_creates_plugin() {
-  local out
-  out=$(run_client)
-  [ "$out" = "PluginName: Zorvane" ] || fail "client script printed: $out"
+  local out bits
+  for bits in $(client_kinds); do
+    out=$(run_client "$bits")
+    [ "$out" = "PluginName: Zorvane" ] || fail "$bits-bit client script printed: $out"
+  done
 }
 # Before the setup nothing answers. Wine's script host registers its own type library on
 # its first run, so this also comes before the snapshot that the uninstall returns to.
 expect_client_fails() {
-  local out
-  out=$(run_client)
-  [[ $out != *"PluginName"* ]] || fail "before the setup, the client script printed: $out"
+  local out bits
+  for bits in $(client_kinds); do
+    out=$(run_client "$bits")
+    [[ $out != *"PluginName"* ]] || fail "before the setup, the $bits-bit client script printed: $out"
+  done
 }
 
 holder_pid=
@@ -226,7 +289,7 @@ holder_pid=
 start_holder() {
   rm -f "$scratch/stop" "$scratch/released"
   : >"$scratch/holder.out"
-  w "$(winpath "$PROBE")" hold Zorvane.clsVELTPlugIn "$(winpath "$scratch/stop")" \
+  w "$PROBE" hold Zorvane.clsVELTPlugIn "$(winpath "$scratch/stop")" \
     "$(winpath "$scratch/released")" >"$scratch/holder.out" 2>&1 &
   holder_pid=$!
   local i
@@ -242,6 +305,21 @@ stop_holder() {
   touch "$scratch/stop"
   wait "$holder_pid" || true
 }
+# The same for the 64-bit plug-in: a script under the 64-bit cscript holds it. No program of
+# ours can (this tree builds only 32-bit ones).
+start_holder64() {
+  rm -f "$scratch/stop" "$scratch/held"
+  w cscript //nologo "$(winpath "$HOLD_SCRIPT")" "$(winpath "$scratch/held")" "$(winpath "$scratch/stop")" \
+    >"$scratch/holder.out" 2>&1 &
+  holder_pid=$!
+  local i
+  for i in $(seq 600); do
+    [ -e "$scratch/held" ] && break
+    kill -0 "$holder_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -e "$scratch/held" ] || die "the 64-bit client did not create the plug-in: $(tr -d '\r' <"$scratch/holder.out")"
+}
 
 gui_out=
 # gui <locale> <setup> <exit code> <probe step>...: runs the setup with its windows in the
@@ -250,9 +328,9 @@ gui_out=
 gui() {
   local locale=$1 setup=$2 expected=$3 code=0 probe_code=0
   shift 3
-  wine_locale=$locale w "$(winpath "$setup")" >"$scratch/gui-setup.out" 2>&1 &
+  wine_locale=$locale w "$setup" >"$scratch/gui-setup.out" 2>&1 &
   local setup_pid=$!
-  wine_locale=$locale w "$(winpath "$PROBE")" gui "$@" >"$scratch/gui.out" 2>&1 || probe_code=$?
+  wine_locale=$locale w "$PROBE" gui "$@" >"$scratch/gui.out" 2>&1 || probe_code=$?
   gui_out=$(tr -d '\r' <"$scratch/gui.out")
   if [ "$probe_code" != 0 ]; then
     fail "probe, locale $locale: $gui_out"
@@ -267,7 +345,7 @@ expect_shown() {
   [[ $gui_out == *"$1"* ]] || fail "not shown: $1"$'\n'"$gui_out"
 }
 
-case $case_name in
+case ${case_name#win64_} in
 template)
   make_template
   ;;
@@ -277,16 +355,18 @@ install_uninstall)
   register_host
   expect_client_fails
   snapshot before
-  expect_exit 0 "$(winpath "$SETUP_EXE")" /S
-  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_exit 0 "$SETUP_EXE" /S
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
   expect_client_creates_plugin
   start_holder "$program_folder\\Zorvane.dll"
   stop_holder
 
-  # The setup's version block, one per language; Windows shows the user's.
+  # The setup's version block, one per language; Windows shows the user's. The same file on
+  # either Windows: read once.
+  [ "$windows" = win64 ] ||
   for row in "de_DE.UTF-8 040704e4 Installation von Zorvane" "en_US.UTF-8 040904e4 Zorvane Setup"; do
     read -r locale table description <<<"$row"
-    wine_locale=$locale w "$(winpath "$PROBE")" version "$(winpath "$SETUP_EXE")" | tr -d '\r' >"$scratch/version"
+    wine_locale=$locale w "$PROBE" version "$(winpath "$SETUP_EXE")" | tr -d '\r' >"$scratch/version"
     for line in "fixed FileVersion 0.2.0.4" "fixed ProductVersion 0.2.0.4" "$table ProductName=Zorvane" \
       "$table CompanyName=Ulvmar" "$table ProductVersion=0.2.0.4" "$table FileDescription=$description"; do
       grep -qxF "$line" "$scratch/version" || fail "setup's version block, $locale: no '$line'"
@@ -306,11 +386,11 @@ update)
   register_host
   expect_client_fails
   snapshot before
-  expect_exit 0 "$(winpath "$OLDER_SETUP_EXE")" /S '/D=C:\Tools\Zorvane'
-  expect_installed 'C:\Tools\Zorvane' 0.2.0.3 "$OLDER_DLL"
+  expect_exit 0 "$OLDER_SETUP_EXE" /S '/D=C:\Tools\Zorvane'
+  expect_installed 'C:\Tools\Zorvane' 0.2.0.3 "$OLDER_DLL" "$OLDER_DLL64"
   for round in older same; do
-    expect_exit 0 "$(winpath "$SETUP_EXE")" /S
-    expect_installed 'C:\Tools\Zorvane' 0.2.0.4 "$ZORVANE_DLL"
+    expect_exit 0 "$SETUP_EXE" /S
+    expect_installed 'C:\Tools\Zorvane' 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
     [ ! -e "$(unixpath "$program_folder")" ] || fail "over the $round version: $program_folder was created"
   done
   expect_client_creates_plugin
@@ -339,8 +419,8 @@ without_host)
   expect_shown "Orbanel is not installed on this computer: its type library VELTTypeLib 2.2 is not registered."
   expect_same_as before
 
-  expect_exit 3 "$(winpath "$SETUP_EXE")" /S
-  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_exit 3 "$SETUP_EXE" /S
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
   expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
   rm -rf "$(unixpath "$program_folder")"
   expect_same_as before
@@ -351,34 +431,55 @@ in_use)
   wine_locale=de_DE.UTF-8
   fresh_prefix
   register_host
-  expect_exit 0 "$(winpath "$OLDER_SETUP_EXE")" /S
-  start_holder "$program_folder\\Zorvane.dll"
-  snapshot old
+  expect_exit 0 "$OLDER_SETUP_EXE" /S
+  # Each DLL held by a client of its kind: setup and uninstaller change nothing.
+  for bits in $(client_kinds); do
+    if [ "$bits" = 32 ]; then
+      start_holder "$program_folder\\Zorvane.dll"
+    else
+      start_holder64
+    fi
+    snapshot old
 
-  expect_exit 4 "$(winpath "$SETUP_EXE")" /S
-  expect_same_as old
-  expect_installed "$program_folder" 0.2.0.3 "$OLDER_DLL"
-  expect_line_exit 4 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
-  expect_same_as old
+    expect_exit 4 "$SETUP_EXE" /S
+    expect_same_as old
+    expect_installed "$program_folder" 0.2.0.3 "$OLDER_DLL" "$OLDER_DLL64"
+    expect_line_exit 4 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+    expect_same_as old
+    [ "$windows" = win32 ] || stop_holder
+  done
 
-  # With windows: the box names the file; the client quits; Retry finishes the update.
-  gui de_DE.UTF-8 "$SETUP_EXE" 0 'window=Zorvane 0.2.0.4' click=#1 \
-    'window=Installation von Zorvane 0.2.0.4' 'show=wird ersetzt' texts click=#1 \
-    box texts "touch=$(winpath "$scratch/stop")" "await=$(winpath "$scratch/released")" click=#4 gone \
-    'window=Installation von Zorvane 0.2.0.4' show=Fertigstellen click=#1 gone
-  wait "$holder_pid" || true
-  expect_shown "Die installierte Version in $program_folder wird ersetzt."
-  expect_shown "Zorvane.dll wird gerade verwendet, vermutlich von Orbanel: / $program_folder\\Zorvane.dll"
-  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  if [ "$windows" = win64 ]; then
+    expect_exit 0 "$SETUP_EXE" /S
+    expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+  else
+    # With windows: the box names the file; the client quits; Retry finishes the update.
+    gui de_DE.UTF-8 "$SETUP_EXE" 0 'window=Zorvane 0.2.0.4' click=#1 \
+      'window=Installation von Zorvane 0.2.0.4' 'show=wird ersetzt' texts click=#1 \
+      box texts "touch=$(winpath "$scratch/stop")" "await=$(winpath "$scratch/released")" click=#4 gone \
+      'window=Installation von Zorvane 0.2.0.4' show=Fertigstellen click=#1 gone
+    wait "$holder_pid" || true
+    expect_shown "Die installierte Version in $program_folder wird ersetzt."
+    expect_shown "Zorvane.dll wird gerade verwendet, vermutlich von Orbanel: / $program_folder\\Zorvane.dll"
+    expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  fi
   ;;
 
 not_registered)
   fresh_prefix
   register_host
   snapshot before
-  expect_exit 5 "$(winpath "$UNLOADABLE_SETUP_EXE")" /S
-  expect_files_and_entry "$program_folder" 0.2.0.4 "$UNLOADABLE_DLL"
-  expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>"
+  if [ "$windows" = win64 ]; then
+    # Only the 64-bit DLL fails: the 32-bit one is registered all the same.
+    expect_exit 5 "$UNLOADABLE64_SETUP_EXE" /S
+    expect_files_and_entry "$program_folder" 0.2.0.4 "$ZORVANE_DLL" "$UNLOADABLE_DLL"
+    expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "$program_folder\\Zorvane.dll" "$view32"
+    expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>" "$view64"
+  else
+    expect_exit 5 "$UNLOADABLE_SETUP_EXE" /S
+    expect_files_and_entry "$program_folder" 0.2.0.4 "$UNLOADABLE_DLL"
+    expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>"
+  fi
   expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
   rm -rf "$(unixpath "$program_folder")"
   expect_same_as before
@@ -390,9 +491,9 @@ screenshot)
   register_host
   stop_wine
   wine_locale=de_DE.UTF-8
-  w "$(winpath "$SETUP_EXE")" >/dev/null 2>&1 &
+  w "$SETUP_EXE" >/dev/null 2>&1 &
   setup_pid=$!
-  w "$(winpath "$PROBE")" gui 'window=Zorvane 0.2.0.4' click=#1 \
+  w "$PROBE" gui 'window=Zorvane 0.2.0.4' click=#1 \
     'window=Installation von Zorvane 0.2.0.4' show=Willkommen rect "touch=$(winpath "$scratch/shown")" \
     "await=$(winpath "$scratch/taken")" click=#2 box click=#6 >"$scratch/gui.out" 2>&1 &
   probe_pid=$!
