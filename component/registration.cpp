@@ -108,9 +108,17 @@ HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
         win::Bstr registered_path;
         if (QueryPathOfRegTypeLib(*record.library_id, record.library_major, record.library_minor,
                                   record.library_locale, registered_path.put()) == S_OK) {
+            // Registered under the kind of our own library (win32 or win64), as
+            // RegisterTypeLib did it.
+            ComPtr<ITypeLib> library;
+            win::ThrowIfFailed(LoadTypeLibEx(win::ModuleFileName(win::ThisModule()).c_str(),
+                                             REGKIND_NONE, &library));
+            TLIBATTR* attributes = nullptr;
+            win::ThrowIfFailed(library->GetLibAttr(&attributes));
+            const SYSKIND kind = attributes->syskind;
+            library->ReleaseTLibAttr(attributes);
             win::ThrowIfFailed(UnRegisterTypeLib(*record.library_id, record.library_major,
-                                                 record.library_minor, record.library_locale,
-                                                 SYS_WIN32));
+                                                 record.library_minor, record.library_locale, kind));
         }
         return S_OK;
     });

@@ -52,9 +52,21 @@ void Register() {
                          kLibraryVersion);
 }
 
+// The kind of our own library (win32 or win64): RegisterTypeLib registered it under that.
+SYSKIND LibraryKind() {
+    ComPtr<ITypeLib> library;
+    win::ThrowIfFailed(LoadTypeLibEx(OwnPath().c_str(), REGKIND_NONE, &library));
+    TLIBATTR* attributes = nullptr;
+    win::ThrowIfFailed(library->GetLibAttr(&attributes));
+    const SYSKIND kind = attributes->syskind;
+    library->ReleaseTLibAttr(attributes);
+    return kind;
+}
+
 void Unregister() {
     // What is not there any more counts as removed.
-    const HRESULT hr = UnRegisterTypeLib(LIBID_VELTTypeLib, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, SYS_WIN32);
+    const HRESULT hr =
+        UnRegisterTypeLib(LIBID_VELTTypeLib, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, LibraryKind());
     if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) win::ThrowHr(hr);
     win::DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassKeyName());
 }

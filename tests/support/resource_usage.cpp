@@ -7,11 +7,24 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "tests/support/windows_kind.h"
+
 namespace zorvane::test {
 namespace {
 
-// Wine keeps the GDI handle table in memory shared with the process, PEB offset 0x94 on
-// 32 bits, 0x10000 entries of 24 bytes (Wine's ntgdi.h); a live entry has a type.
+// Where the PEB holds what is read here, in the layout of this program's kind (Windows'
+// layout, which Wine keeps): TlsBitmap, TlsExpansionBitmap, GdiSharedHandleTable.
+struct PebOffsets {
+    std::size_t tls_bitmap;
+    std::size_t tls_expansion_bitmap;
+    std::size_t gdi_handle_table;
+};
+constexpr PebOffsets kPeb = kThisProgram.pointer_bytes == 8 ? PebOffsets{0x78, 0x238, 0xF8}
+                                                            : PebOffsets{0x40, 0x150, 0x94};
+
+// Wine keeps the GDI handle table in memory shared with the process (the PEB's
+// GdiSharedHandleTable), 0x10000 entries of 24 bytes in either kind of process (Wine's
+// ntgdi.h); a live entry has a type.
 struct WineGdiEntry {
     std::uint64_t object;
     std::uint32_t owner;
@@ -34,7 +47,7 @@ long WineGdiObjects() {
     if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
         return -1;
     const auto* peb = reinterpret_cast<const std::uint8_t*>(basic.PebBaseAddress);
-    const auto* table = *reinterpret_cast<const WineGdiEntry* const*>(peb + 0x94);
+    const auto* table = *reinterpret_cast<const WineGdiEntry* const*>(peb + kPeb.gdi_handle_table);
     if (table == nullptr) return -1;
     long live = 0;
     for (int i = 0; i < kWineGdiEntries; ++i) {
@@ -44,8 +57,7 @@ long WineGdiObjects() {
 }
 
 // TlsAlloc takes the first clear bit of the PEB's TlsBitmap (64 slots), then of its
-// TlsExpansionBitmap (1024), both RTL_BITMAP; PEB offsets 0x40 and 0x150 on 32 bits, in
-// Windows and in Wine alike.
+// TlsExpansionBitmap (1024), both RTL_BITMAP, in Windows and in Wine alike.
 struct TlsBitmap {
     ULONG size;
     const ULONG* bits;
@@ -57,7 +69,7 @@ long TlsSlotsInUse() {
         return -1;
     const auto* peb = reinterpret_cast<const std::uint8_t*>(basic.PebBaseAddress);
     long used = 0;
-    for (const std::size_t offset : {0x40u, 0x150u}) {
+    for (const std::size_t offset : {kPeb.tls_bitmap, kPeb.tls_expansion_bitmap}) {
         const auto* bitmap = *reinterpret_cast<const TlsBitmap* const*>(peb + offset);
         if (bitmap == nullptr) continue;
         for (ULONG i = 0; i < bitmap->size; ++i) used += (bitmap->bits[i / 32] >> (i % 32)) & 1;

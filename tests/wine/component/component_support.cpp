@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+
 namespace zorvane::test {
 
 std::wstring BinaryDirectory() {
@@ -11,7 +14,32 @@ std::wstring BinaryDirectory() {
     return directory.substr(0, directory.find_last_of(L'\\') + 1);
 }
 
-std::wstring ZorvaneDllPath() { return BinaryDirectory() + L"Zorvane.dll"; }
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+}
+
+}  // namespace
+
+std::wstring ZorvaneDllPath() {
+    const std::wstring given = Environment(L"ZORVANE_DLL_UNDER_TEST");
+    return given.empty() ? BinaryDirectory() + L"Zorvane.dll" : given;
+}
+
+const WindowsKind& ZorvaneDllKind() {
+    const std::wstring name = Environment(L"ZORVANE_DLL_KIND");
+    if (name.empty()) {
+        if (!Environment(L"ZORVANE_DLL_UNDER_TEST").empty())
+            throw std::runtime_error("ZORVANE_DLL_UNDER_TEST is set without ZORVANE_DLL_KIND");
+        return kThisProgram;
+    }
+    const WindowsKind* kind = KindNamed(std::string(name.begin(), name.end()));
+    if (kind == nullptr) throw std::runtime_error("ZORVANE_DLL_KIND is neither win32 nor win64");
+    return *kind;
+}
 
 ULONG CountOf(IUnknown* object) {
     object->AddRef();

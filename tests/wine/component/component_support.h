@@ -10,6 +10,7 @@
 
 #include "VELTTypeLib.h"
 #include "plugin/plugin_identity.h"
+#include "tests/support/windows_kind.h"
 #include "win/handles.h"
 
 namespace zorvane::test {
@@ -18,7 +19,13 @@ using Microsoft::WRL::ComPtr;
 
 // The folder of the test program, where the build puts the DLLs too.
 std::wstring BinaryDirectory();
+
+// The Zorvane.dll under test: ZORVANE_DLL_UNDER_TEST when set (a DLL of another tree,
+// which this program may only read as a file), else the one beside the program.
 std::wstring ZorvaneDllPath();
+// Its kind: ZORVANE_DLL_KIND, which a DLL named by ZORVANE_DLL_UNDER_TEST must come with;
+// else this program's own. Throws on a kind missing or unknown.
+const WindowsKind& ZorvaneDllKind();
 
 // The reference count as it stands (AddRef then Release).
 ULONG CountOf(IUnknown* object);

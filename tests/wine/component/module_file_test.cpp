@@ -1,7 +1,9 @@
-// Zorvane.dll as a file: version block, custom resource, resource languages, export and
-// import tables.
+// Zorvane.dll as a file: version block, custom resource, resource languages, the headers of
+// its kind, export and import tables. Only read, never loaded: these tests check a DLL of
+// either kind (ZORVANE_DLL_UNDER_TEST).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -58,21 +60,44 @@ struct ResourceEntry {
     std::vector<BYTE> bytes;
 };
 
-// The PE file's headers, read from disk.
+// The PE file's headers, read from disk: PE32 or PE32+, as the optional header's magic says.
 class PeFile {
+    // A field of the optional header, which has its own layout in PE32 and in PE32+.
+    template <class Read>
+    decltype(auto) Optional(Read read) const {
+        return magic_ == IMAGE_NT_OPTIONAL_HDR32_MAGIC ? read(*optional32_) : read(*optional64_);
+    }
+
 public:
     explicit PeFile(const std::wstring& path) {
         std::ifstream in(std::filesystem::path(path), std::ios::binary);
+        if (!in) throw std::runtime_error("the DLL does not open");
         bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         const auto* dos = At<IMAGE_DOS_HEADER>(0);
-        headers_ = At<IMAGE_NT_HEADERS32>(dos->e_lfanew);
+        if (dos->e_magic != IMAGE_DOS_SIGNATURE) throw std::runtime_error("no DOS header");
+        const size_t nt = static_cast<size_t>(dos->e_lfanew);
+        if (*At<DWORD>(nt) != IMAGE_NT_SIGNATURE) throw std::runtime_error("no PE signature");
+        file_header_ = At<IMAGE_FILE_HEADER>(nt + sizeof(DWORD));
+        const size_t optional = nt + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
+        magic_ = *At<WORD>(optional);
+        if (magic_ == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+            optional32_ = At<IMAGE_OPTIONAL_HEADER32>(optional);
+        } else if (magic_ == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+            optional64_ = At<IMAGE_OPTIONAL_HEADER64>(optional);
+        } else {
+            throw std::runtime_error("an optional header neither PE32 nor PE32+");
+        }
+        sections_ = optional + file_header_->SizeOfOptionalHeader;
     }
-    const IMAGE_NT_HEADERS32& headers() const { return *headers_; }
+    const IMAGE_FILE_HEADER& file_header() const { return *file_header_; }
+    WORD optional_header_magic() const { return magic_; }
+    WORD MajorImageVersion() const { return Optional([](const auto& h) { return h.MajorImageVersion; }); }
+    WORD MinorImageVersion() const { return Optional([](const auto& h) { return h.MinorImageVersion; }); }
 
     template <class T>
     const T* AtRva(DWORD rva) const {
-        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers_);
-        for (WORD i = 0; i < headers_->FileHeader.NumberOfSections; ++i, ++section) {
+        for (WORD i = 0; i < file_header_->NumberOfSections; ++i) {
+            const auto* section = At<IMAGE_SECTION_HEADER>(sections_ + i * sizeof(IMAGE_SECTION_HEADER));
             if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->Misc.VirtualSize)
                 return At<T>(rva - section->VirtualAddress + section->PointerToRawData);
         }
@@ -97,7 +122,10 @@ public:
         return found;
     }
     const IMAGE_DATA_DIRECTORY& Directory(int index) const {
-        return headers_->OptionalHeader.DataDirectory[index];
+        return Optional([index](const auto& h) -> const IMAGE_DATA_DIRECTORY& {
+            if (static_cast<DWORD>(index) >= h.NumberOfRvaAndSizes) throw std::runtime_error("no such directory");
+            return h.DataDirectory[index];
+        });
     }
 
 private:
@@ -125,7 +153,11 @@ private:
         return reinterpret_cast<const T*>(bytes_.data() + offset);
     }
     std::vector<char> bytes_;
-    const IMAGE_NT_HEADERS32* headers_ = nullptr;
+    const IMAGE_FILE_HEADER* file_header_ = nullptr;
+    WORD magic_ = 0;
+    const IMAGE_OPTIONAL_HEADER32* optional32_ = nullptr;
+    const IMAGE_OPTIONAL_HEADER64* optional64_ = nullptr;
+    size_t sections_ = 0;
 };
 
 class ModuleFileTest : public testing::Test {
@@ -254,10 +286,61 @@ TEST_F(ModuleFileTest, TypeLibraryRecordsItsImportsByFileName) {
     }
 }
 
+// What a type library's binary form ("MSFT") stores in the sizes of its kind: the kind, and
+// for its first type the size of the vtable and the offset of the first function. A 32-bit
+// host calls through these offsets as stored.
+struct StoredLibrary {
+    int syskind;
+    int first_type_vtable_bytes;
+    int first_function_offset;
+};
+
+StoredLibrary ReadStoredLibrary(const std::vector<BYTE>& library) {
+    auto read = [&](size_t offset, auto value) {
+        if (offset + sizeof(value) > library.size()) throw std::runtime_error("outside the type library");
+        std::memcpy(&value, library.data() + offset, sizeof(value));
+        return value;
+    };
+    // The header (0x54 bytes): flags at 0x14, their low nibble the kind; the number of types
+    // at 0x20. After it a help DLL's name when flag 0x100 is set, the offset of each type in
+    // the type segment, then the segment directory, whose first entry is the type segment.
+    const INT flags = read(0x14, INT{});
+    const INT types = read(0x20, INT{});
+    size_t position = 0x54 + ((flags & 0x100) != 0 ? 4 : 0);
+    const INT first_type_offset = read(position, INT{});
+    position += 4 * static_cast<size_t>(types);
+    const size_t type = static_cast<size_t>(read(position, INT{}) + first_type_offset);
+    // A type (0x64 bytes): its members' data at 4, the vtable's size at 0x4E. The members'
+    // data: its length, then each function's record: size, return type, flags, then the
+    // vtable offset, whose lowest bit is a flag.
+    const size_t members = static_cast<size_t>(read(type + 4, INT{}));
+    return {flags & 0xF, read(type + 0x4E, SHORT{}), read(members + 16, SHORT{}) & ~1};
+}
+
+TEST_F(ModuleFileTest, TypeLibraryStoresItsKindAndVtableInSlotsOfThatKind) {
+    const std::vector<ResourceEntry> found = Resources(L"TYPELIB");
+    ASSERT_EQ(found.size(), 1u);
+    const WindowsKind& kind = ZorvaneDllKind();
+    const StoredLibrary stored = ReadStoredLibrary(found[0].bytes);
+    EXPECT_EQ(stored.syskind, kind.syskind);
+    // _clsVELTPlugIn: IUnknown's three slots, IDispatch's four, then PluginName.
+    EXPECT_EQ(stored.first_type_vtable_bytes, static_cast<int>(8 * kind.pointer_bytes));
+    EXPECT_EQ(stored.first_function_offset, static_cast<int>(7 * kind.pointer_bytes));
+}
+
+TEST(ModuleHeadersTest, IsADllForTheMachineOfItsKind) {
+    const PeFile file(ZorvaneDllPath());
+    const WindowsKind& kind = ZorvaneDllKind();
+    SCOPED_TRACE(kind.name);
+    EXPECT_EQ(file.file_header().Machine, kind.machine);
+    EXPECT_EQ(file.optional_header_magic(), kind.optional_header_magic);
+    EXPECT_NE(file.file_header().Characteristics & IMAGE_FILE_DLL, 0);
+}
+
 TEST(ModuleHeadersTest, ExportsExactlyTheFourEntryPointsByName) {
     const PeFile file(ZorvaneDllPath());
-    EXPECT_EQ(file.headers().OptionalHeader.MajorImageVersion, 0);
-    EXPECT_EQ(file.headers().OptionalHeader.MinorImageVersion, 2);
+    EXPECT_EQ(file.MajorImageVersion(), 0);
+    EXPECT_EQ(file.MinorImageVersion(), 2);
 
     const auto* exports = file.AtRva<IMAGE_EXPORT_DIRECTORY>(file.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress);
     EXPECT_EQ(file.TextAt(exports->Name), "Zorvane.dll");
@@ -273,11 +356,32 @@ TEST(ModuleHeadersTest, ExportsExactlyTheFourEntryPointsByName) {
     }
 }
 
+// The system's folder of libraries of the given kind, as this program names it.
+std::wstring SystemFolderOf(const WindowsKind& kind) {
+    wchar_t folder[MAX_PATH] = {};
+    if (&kind == &kThisProgram) {
+        GetSystemDirectoryW(folder, MAX_PATH);
+        return folder;
+    }
+    if (&kind == &kWin32) {
+        // The 32-bit half of a 64-bit system. 64-bit Wine without its 32-bit half leaves it
+        // empty; the names are then found among the 64-bit libraries, which are named alike.
+        GetSystemWow64DirectoryW(folder, MAX_PATH);
+        if (GetFileAttributesW((std::wstring(folder) + L"\\kernel32.dll").c_str()) != INVALID_FILE_ATTRIBUTES)
+            return folder;
+        std::printf("no 32-bit libraries in %ls: imports looked up among the system's own\n", folder);
+        GetSystemDirectoryW(folder, MAX_PATH);
+        return folder;
+    }
+    // A 32-bit program sees the 64-bit folder under this name.
+    GetWindowsDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\Sysnative";
+}
+
 // Linked statically: every imported library is one the system itself provides.
 TEST(ModuleHeadersTest, ImportsOnlySystemLibraries) {
     const PeFile file(ZorvaneDllPath());
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring system = SystemFolderOf(ZorvaneDllKind());
     const auto* entry = file.AtRva<IMAGE_IMPORT_DESCRIPTOR>(file.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
     size_t count = 0;
     for (; entry->Name != 0; ++entry, ++count) {

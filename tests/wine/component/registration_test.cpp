@@ -173,6 +173,7 @@ TEST_F(RegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
     const std::wstring clsid = GuidText(kPlugInClassId);
     const std::wstring libid = GuidText(kLibraryId);
     const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
+    const WindowsKind& kind = ZorvaneDllKind();
     PrivateClassesRoot root;
     {
         ZorvaneDll dll(copy_);
@@ -192,7 +193,7 @@ TEST_F(RegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
         {L"CLSID\\" + clsid + L"\\Version", nullptr, L"1.0"},
         {L"Zorvane.clsVELTPlugIn\\CLSID", nullptr, clsid},
         {L"TypeLib\\" + libid + L"\\1.0", nullptr, L"Zorvane"},
-        {L"TypeLib\\" + libid + L"\\1.0\\0\\win32", nullptr, copy_},
+        {L"TypeLib\\" + libid + L"\\1.0\\0\\" + kind.platform_key, nullptr, copy_},
         {L"Interface\\" + iid, nullptr, L"_clsVELTPlugIn"},
         {L"Interface\\" + iid + L"\\TypeLib", nullptr, libid},
     };
@@ -205,6 +206,8 @@ TEST_F(RegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
     }
     // The windows and the shared module are private: the only class is the plug-in.
     EXPECT_EQ(SubkeyCount(L"CLSID"), 1u);
+    // The library for its own kind of program only.
+    EXPECT_EQ(SubkeyCount(L"TypeLib\\" + libid + L"\\1.0\\0"), 1u);
 
     {
         ZorvaneDll dll(copy_);
@@ -217,6 +220,35 @@ TEST_F(RegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
     }
     for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) {
         EXPECT_EQ(SubkeyCount(container), 0u) << container;
+    }
+}
+
+// The class as regsvr32 of the DLL's own kind registered it in the prefix before the tests:
+// in the registry view of that kind, and, where the system has two views, not in the
+// other. Only the class tells: Windows keeps one set of type libraries and ProgIDs for both
+// views.
+TEST(RegistryViewTest, TheClassIsRegisteredInTheViewOfItsKindOnly) {
+    const WindowsKind& kind = ZorvaneDllKind();
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    const bool two_views = &kThisProgram == &kWin64 || wow64;
+    const std::wstring server_key = L"CLSID\\" + GuidText(kPlugInClassId) + L"\\InprocServer32";
+    for (const WindowsKind* view : {&kWin32, &kWin64}) {
+        SCOPED_TRACE(testing::Message() << "the view of " << view->name);
+        HKEY key = nullptr;
+        const LONG opened =
+            RegOpenKeyExW(HKEY_CLASSES_ROOT, server_key.c_str(), 0, KEY_READ | view->registry_view, &key);
+        const RegistryKey owned(opened == ERROR_SUCCESS ? key : nullptr);
+        if (view != &kind && two_views) {
+            EXPECT_EQ(opened, ERROR_FILE_NOT_FOUND) << "registered in the other view too";
+            continue;
+        }
+        ASSERT_EQ(opened, ERROR_SUCCESS);
+        wchar_t path[MAX_PATH] = {};
+        DWORD size = sizeof(path);
+        ASSERT_EQ(RegGetValueW(key, nullptr, nullptr, RRF_RT_REG_SZ, nullptr, path, &size), ERROR_SUCCESS);
+        EXPECT_EQ(CompareStringOrdinal(path, -1, ZorvaneDllPath().c_str(), -1, TRUE), CSTR_EQUAL)
+            << "registered: " << path;
     }
 }
 

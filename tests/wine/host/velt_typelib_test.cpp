@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "VELTTypeLib.h"
 #include "host/standin/host_library.h"
 #include "host/standin/module_info.h"
+#include "tests/support/windows_kind.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 
@@ -150,7 +153,7 @@ TEST_P(HostLibrary, IsVersion22OfTheHostLibrary) {
     EXPECT_EQ(attr->wMajorVerNum, 2);
     EXPECT_EQ(attr->wMinorVerNum, 2);
     EXPECT_EQ(attr->lcid, 0u);
-    EXPECT_EQ(attr->syskind, SYS_WIN32);
+    EXPECT_EQ(attr->syskind, zorvane::test::kThisProgram.syskind) << "built in this program's tree";
     library_->ReleaseTLibAttr(attr);
 }
 
@@ -176,7 +179,7 @@ TEST_P(HostLibrary, InterfacesAreDualWithTheirMembersInSlotOrder) {
             EXPECT_EQ(func.desc->memid, member.id);
             EXPECT_EQ(func.desc->invkind, member.kind);
             // After IUnknown's three and IDispatch's four.
-            EXPECT_EQ(func.desc->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
+            EXPECT_EQ(func.desc->oVft, zorvane::test::ReadOffsetOfSlot(7 + i));
             EXPECT_EQ(MemberName(vtable.Get(), func.desc->memid), member.name);
         }
     }
@@ -525,6 +528,93 @@ TEST(Exports, ServeOneClassRefuseAggregationAndTellWhenTheyMayGo) {
     ASSERT_EQ(factory->LockServer(FALSE), S_OK);
     factory.Reset();
     EXPECT_EQ(can_unload_now(), S_OK);
+}
+
+// HKEY_CLASSES_ROOT of this process redirected to a fresh private key, and a copy of the
+// DLL to register there, for as long as it lives.
+class PrivateRegistration {
+public:
+    PrivateRegistration() {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::filesystem::path(temp) / L"velt-typelib-registration-test";
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+        copy_ = (folder_ / L"VELTTypeLib.dll").wstring();
+        std::filesystem::copy_file(LibraryPath(), copy_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            throw std::runtime_error("no private key");
+        root_.reset(key);
+        if (RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) != ERROR_SUCCESS)
+            throw std::runtime_error("RegOverridePredefKey failed");
+    }
+    ~PrivateRegistration() {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        root_.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    PrivateRegistration(const PrivateRegistration&) = delete;
+    PrivateRegistration& operator=(const PrivateRegistration&) = delete;
+
+    const std::wstring& copy() const { return copy_; }
+    // A key below the private root, opened for reading; empty when absent.
+    zorvane::win::UniqueRegistryKey Open(const std::wstring& path) const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root_.get(), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
+        return zorvane::win::UniqueRegistryKey(key);
+    }
+
+private:
+    static constexpr wchar_t kRoot[] = L"Software\\VeltTypeLibRegistrationTest";
+    std::filesystem::path folder_;
+    std::wstring copy_;
+    zorvane::win::UniqueRegistryKey root_;
+};
+
+DWORD SubkeyCount(HKEY key) {
+    DWORD count = 0;
+    if (key != nullptr) {
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr);
+    }
+    return count;
+}
+
+// The library goes in under the kind of this program's tree, and comes out again under
+// that kind: nothing of the registration is left.
+TEST(Registration, ACopyRegistersUnderItsKindAndUnregistersWithoutTrace) {
+    const PrivateRegistration registration;
+    const zorvane::win::UniqueModule module(LoadLibraryW(registration.copy().c_str()));
+    ASSERT_TRUE(module);
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    const auto register_server = Export<Entry>(module.get(), "DllRegisterServer");
+    const auto unregister_server = Export<Entry>(module.get(), "DllUnregisterServer");
+    ASSERT_NE(register_server, nullptr);
+    ASSERT_NE(unregister_server, nullptr);
+    const std::wstring library_key = L"TypeLib\\{2EC5C0F2-8A43-4D51-A646-7DD36F74C612}";
+    const std::wstring class_key = L"CLSID\\{89F7A844-50F6-4BC4-B950-8C49C3242067}";
+
+    ASSERT_EQ(register_server(), S_OK);
+    const auto platforms = registration.Open(library_key + L"\\2.2\\0");
+    EXPECT_EQ(SubkeyCount(platforms.get()), 1u) << "one kind only";
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof(path);
+    ASSERT_EQ(RegGetValueW(platforms.get(), zorvane::test::kThisProgram.platform_key, nullptr, RRF_RT_REG_SZ, nullptr,
+                           path, &size),
+              ERROR_SUCCESS)
+        << "no " << zorvane::test::kThisProgram.name << " key";
+    EXPECT_EQ(CompareStringOrdinal(path, -1, registration.copy().c_str(), -1, TRUE), CSTR_EQUAL);
+    EXPECT_TRUE(registration.Open(class_key));
+
+    ASSERT_EQ(unregister_server(), S_OK);
+    EXPECT_FALSE(registration.Open(library_key)) << "the library left behind";
+    EXPECT_FALSE(registration.Open(class_key)) << "the class left behind";
+    EXPECT_EQ(SubkeyCount(registration.Open(L"Interface").get()), 0u) << "interfaces left behind";
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+# cmake -DWINE_RUN=<tree>/wine-run -DPREFIX=<prefix> -DWRITER=<writer.exe> -DKIND=win32|win64
+#       -DOUTPUT=<scratch .tlb> -DEXPECTED=<the build's .tlb> -P compare_written_library.cmake
+# Runs a type-library writer (in the working directory the test gives, where VELTTypeLib.dll
+# is) into a scratch file and requires the very bytes of the library the build wrote. Where
+# wine-run cannot run the writer (a 32-bit one on a machine that runs no 32-bit code) it
+# passes wine-run's skip line on, which the test takes as skipped.
+foreach(name WINE_RUN PREFIX WRITER KIND OUTPUT EXPECTED)
+  if(NOT DEFINED ${name})
+    message(FATAL_ERROR "compare_written_library: ${name} is not given")
+  endif()
+endforeach()
+if(NOT EXISTS ${EXPECTED})
+  message(FATAL_ERROR "compare_written_library: ${EXPECTED} is missing: build first")
+endif()
+
+# A file left by an earlier run must not stand in for one this run failed to write.
+get_filename_component(output_dir ${OUTPUT} DIRECTORY)
+file(REMOVE ${OUTPUT})
+file(MAKE_DIRECTORY ${output_dir})
+
+execute_process(
+  COMMAND ${WINE_RUN} ${PREFIX} ${WRITER} ${KIND} ${OUTPUT}
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE errors)
+if(output MATCHES "wine-run: skipped: [^\r\n]*")
+  message(NOTICE "${CMAKE_MATCH_0}")
+  return()
+endif()
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${WRITER} ${KIND} failed (${result}):\n${output}${errors}")
+endif()
+if(NOT EXISTS ${OUTPUT})
+  message(FATAL_ERROR "${WRITER} ${KIND} wrote nothing:\n${output}${errors}")
+endif()
+
+file(READ ${OUTPUT} written HEX)
+file(READ ${EXPECTED} expected HEX)
+if(NOT written STREQUAL expected)
+  string(LENGTH "${written}" written_length)
+  string(LENGTH "${expected}" expected_length)
+  math(EXPR written_bytes "${written_length} / 2")
+  math(EXPR expected_bytes "${expected_length} / 2")
+  # The first byte that differs, for whoever looks into it.
+  set(at 0)
+  while(at LESS written_length AND at LESS expected_length)
+    string(SUBSTRING "${written}" ${at} 2 a)
+    string(SUBSTRING "${expected}" ${at} 2 b)
+    if(NOT a STREQUAL b)
+      break()
+    endif()
+    math(EXPR at "${at} + 2")
+  endwhile()
+  math(EXPR offset "${at} / 2" OUTPUT_FORMAT HEXADECIMAL)
+  message(FATAL_ERROR "${WRITER} ${KIND} wrote ${written_bytes} bytes, the build's library has "
+                      "${expected_bytes}; they differ from offset ${offset} on.\n"
+                      "written: ${OUTPUT}\nthe build's: ${EXPECTED}")
+endif()
+message(STATUS "${WRITER} ${KIND} wrote the same ${KIND} library as the build's ${EXPECTED}")
