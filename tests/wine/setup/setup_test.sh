@@ -195,21 +195,25 @@ expect_same_as() {
 # expect_installed <folder> <version> <the DLL it must hold> [<the 64-bit DLL>]: the files,
 # the registration and the one uninstall entry of an installation; on 64-bit Windows the
 # 64-bit plug-in too, registered in the 64-bit view: each view's class names its own DLL.
+# The programmatic identifier is one key for both, read in reg.exe's own view (a 64-bit
+# prefix's reg.exe does not find it through /reg:32); the clients show each kind finds it.
 expect_installed() {
   expect_files_and_entry "$@"
   local key name wanted view
   while IFS='|' read -r key name wanted view; do
     [ "$view" != 64 ] || [ -n "$folder64" ] || continue
-    view=$([ "$view" = 64 ] && echo "$view64" || echo "$view32")
+    case $view in
+    32) view=$view32 ;;
+    64) view=$view64 ;;
+    esac
     expect_reg "$key" "$name" "$wanted" "$view"
   done <<EOF
 HKCR\\CLSID\\$clsid\\InprocServer32||$1\\Zorvane.dll|32
 HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|32
-HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid|32
 HKCR\\TypeLib\\$libid\\1.0\\0\\win32||$1\\Zorvane.dll|32
+HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid|
 HKCR\\CLSID\\$clsid\\InprocServer32||$folder64\\Zorvane.dll|64
 HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|64
-HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid|64
 HKCR\\TypeLib\\$libid\\1.0\\0\\win64||$folder64\\Zorvane.dll|64
 EOF
 }
