@@ -1,9 +1,12 @@
 #include "tests/support/box_watcher.h"
 
+#include <cstdio>
+#include <cwchar>
 #include <optional>
 #include <utility>
 
 #include "tests/support/input.h"
+#include "tests/support/pump.h"
 #include "tests/support/windows.h"
 #include "win/com_error.h"
 
@@ -27,12 +30,37 @@ void CALLBACK RunPendingAction(HWND, UINT, UINT_PTR id, DWORD) noexcept {
     }
 }
 
+// Wine's X11 driver "manages" windows unless told not to (X11 Driver\Managed, for every
+// program or for this one under AppDefaults). Hiding a shown managed window waits up to
+// 2 s for a window manager to withdraw it: under Xvfb, with none, every message box then
+// takes 2 s to close after it is answered.
+bool WineManagesWindows() {
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) return false;
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring program(path, length);
+    const std::wstring file = program.substr(program.find_last_of(L'\\') + 1);
+    for (const std::wstring& key : {L"Software\\Wine\\AppDefaults\\" + file + L"\\X11 Driver",
+                                    std::wstring(L"Software\\Wine\\X11 Driver")}) {
+        wchar_t value[16] = {};
+        DWORD size = sizeof value;
+        if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"Managed", RRF_RT_REG_SZ, nullptr, value, &size) ==
+            ERROR_SUCCESS) {
+            return wcschr(L"yYtT1", value[0]) != nullptr && value[0] != L'\0';
+        }
+    }
+    return true;
+}
+
+constexpr ULONGLONG kSlowClose = 1500;  // ms
+
 }  // namespace
 
 BoxWatcher::BoxWatcher() {
     if (t_watcher != nullptr) win::ThrowHr(E_UNEXPECTED, L"one box watcher a thread");
     hook_.reset(SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId()));
     if (!hook_) win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), L"SetWindowsHookEx(WH_CBT)");
+    wine_manages_windows_ = WineManagesWindows();
     t_watcher = this;
 }
 
@@ -46,7 +74,7 @@ LRESULT CALLBACK BoxWatcher::Hook(int code, WPARAM wparam, LPARAM lparam) noexce
         HWND window = reinterpret_cast<HWND>(wparam);
         try {
             if (code == HCBT_ACTIVATE && ClassOf(window) == L"#32770") t_watcher->OnActivate(window);
-            if (code == HCBT_DESTROYWND) t_watcher->handled_.erase(window);
+            if (code == HCBT_DESTROYWND) t_watcher->OnDestroy(window);
         } catch (...) {
             // The box stays open for a person; the caller's check of what it saw reports it.
         }
@@ -54,9 +82,27 @@ LRESULT CALLBACK BoxWatcher::Hook(int code, WPARAM wparam, LPARAM lparam) noexce
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
+void BoxWatcher::OnDestroy(HWND window) {
+    const auto box = handled_.find(window);
+    if (box == handled_.end()) return;
+    const ULONGLONG open_for = GetTickCount64() - box->second;
+    handled_.erase(box);
+    static bool told = false;
+    if (wine_manages_windows_ && open_for > kSlowClose && !told) {
+        // A box answered at once that takes seconds to go makes a long test look hung.
+        told = true;
+        std::fprintf(stderr,
+                     "box watcher: a box took %llu ms to close: Wine's X11 driver manages this program's windows "
+                     "and waits for a window manager to withdraw each one; set Managed=N under "
+                     "HKCU\\Software\\Wine\\X11 Driver in the prefix (scripts/wine-run does so for a prefix it "
+                     "creates)\n",
+                     open_for);
+    }
+}
+
 void BoxWatcher::OnActivate(HWND box) {
     // Typing into a box may activate it again.
-    if (!handled_.insert(box).second) return;
+    if (!handled_.emplace(box, GetTickCount64()).second) return;
     SeenBox seen;
     seen.focus = GetFocus();
     seen.owner = GetWindow(box, GW_OWNER);
@@ -113,6 +159,16 @@ BoxWatcher::Action WhenShown(BoxWatcher::Action action) {
         g_pending_box = box;
         SetTimer(nullptr, 0, 150, RunPendingAction);
     };
+}
+
+bool ActiveAgain(HWND window, DWORD timeout_ms) {
+    const auto active = [window] { return GetActiveWindow() == window; };
+    if (PumpUntil(active, timeout_ms)) return true;
+    // Another window of this thread has it: not the display's doing, the caller's check tells.
+    if (GetActiveWindow() != nullptr) return false;
+    std::printf("(the activation had left this thread after a box; given back to the window)\n");
+    SetForegroundWindow(window);
+    return PumpUntil(active, timeout_ms);
 }
 
 }  // namespace zorvane::test

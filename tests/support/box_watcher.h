@@ -5,7 +5,7 @@
 
 #include <deque>
 #include <functional>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,12 +44,14 @@ public:
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) noexcept;
     void OnActivate(HWND box);
+    void OnDestroy(HWND window);
 
     win::UniqueHook hook_;
     std::vector<SeenBox> boxes_;
     std::deque<Action> actions_;
     std::function<void(const SeenBox&)> observer_;
-    std::set<HWND> handled_;
+    std::map<HWND, ULONGLONG> handled_;  // boxes handled and still open, and when each was
+    bool wine_manages_windows_ = false;
 };
 
 // Actions for the input box: the text into its edit (SetText), then a click on OK or
@@ -60,5 +62,13 @@ BoxWatcher::Action TypeAndPress(std::wstring text, UINT virtual_key);
 // Runs the action once the box is on the screen and its modal loop is running (from a
 // thread timer that loop dispatches), instead of while it is being activated.
 BoxWatcher::Action WhenShown(BoxWatcher::Action action);
+
+// Pumps until the top-level window is the active window again after a box, at most
+// timeout_ms each way; true when it is. Under Wine without a window manager, a FocusOut
+// of the window that was queued while the box held the X focus may be read after the box
+// is gone, when no Wine window holds the X focus: the X11 driver then makes the desktop
+// the foreground window, and nothing gives the activation back. When it has left this
+// thread so, the window is made the foreground window again, as a click on it would.
+bool ActiveAgain(HWND window, DWORD timeout_ms);
 
 }  // namespace zorvane::test
