@@ -5,6 +5,7 @@
 #include "common/component_title.h"
 #include "ui/win32/about_picture.h"
 #include "ui/win32/control_ids.h"
+#include "ui/win32/information_box.h"
 #include "win/com_error.h"
 #include "win/gdi.h"
 

@@ -2,8 +2,8 @@
 
 #include <shlwapi.h>
 
-#include "ui/win32/form_support.h"
 #include "ui/win32/ui_resource_ids.h"
+#include "ui/win32/window_failures.h"
 #include "win/com_error.h"
 #include "win/this_module.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "ui/win32/form_support.h"
+#include "ui/win32/window_failures.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 

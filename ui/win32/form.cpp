@@ -3,6 +3,7 @@
 #include "ui/win32/dialog_keyboard.h"
 #include "ui/win32/form_errors.h"
 #include "ui/win32/text_fit.h"
+#include "ui/win32/window_failures.h"
 #include "win/com_error.h"
 #include "win/module_count.h"
 #include "win/scope_exit.h"

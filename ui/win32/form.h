@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/win32/form_support.h"
+#include "ui/win32/child_controls.h"
+#include "ui/win32/focus_memory.h"
+#include "ui/win32/twips.h"
+#include "ui/win32/window_class.h"
 #include "win/handles.h"
 
 namespace zorvane::ui {

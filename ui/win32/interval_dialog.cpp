@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "ui/box_placement.h"
+#include "ui/win32/child_controls.h"
 #include "ui/win32/dialog_template.h"
-#include "ui/win32/form_support.h"
 #include "ui/win32/text_fit.h"
+#include "ui/win32/window_failures.h"
 #include "win/com_error.h"
 #include "win/this_module.h"
 

@@ -3,7 +3,8 @@
 #include <array>
 #include <string>
 
-#include "ui/win32/form_support.h"
+#include "ui/win32/child_controls.h"
+#include "ui/win32/window_failures.h"
 #include "win/gdi.h"
 
 namespace zorvane::ui {
@@ -89,10 +90,8 @@ bool TextRoomOf(HWND control, TextRoom& room) noexcept {
 bool TextFits(HWND control, HFONT font) noexcept {
     TextRoom room{};
     if (!TextRoomOf(control, room)) return true;
-    const int length = GetWindowTextLengthW(control);
-    if (length <= 0) return true;
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    const std::wstring text = WindowText(control);
+    if (text.empty()) return true;
     const win::ClientDc dc(control);
     if (dc.get() == nullptr) return true;
     RECT needed = room.rect;
