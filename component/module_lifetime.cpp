@@ -15,8 +15,7 @@
 #include <atomic>
 
 #include "clamp/win32/velt_zorvane.h"
-#include "contract/host_type_library.h"
-#include "contract/own_type_library.h"
+#include "contract/type_libraries.h"
 #include "ui/win32/window_instances.h"
 #include "win/module_count.h"
 
@@ -33,8 +32,7 @@ bool InUse() noexcept {
 void ReleaseModuleState() noexcept {
     velt_zorvane::Release();
     ui::ReleaseWindowInstances();
-    ReleaseHostTypeInfo();
-    ReleaseOwnTypeInfo();
+    ReleaseTypeLibraries();
 }
 
 }  // namespace

@@ -3,9 +3,8 @@
 #include <utility>
 
 #include "clamp/win32/velt_zorvane.h"
-#include "contract/host_type_library.h"
+#include "contract/type_libraries.h"
 #include "plugin/module_info.h"
-#include "contract/own_type_library.h"
 #include "plugin/plugin_identity.h"
 #include "ui/win32/window_instances.h"
 #include "win/com_error.h"

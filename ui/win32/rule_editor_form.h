@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "clamp/rule_table.h"
-#include "contract/host_type_library.h"
+#include "contract/type_libraries.h"
 #include "ui/win32/form.h"
 #include "ui/tick_failure_log.h"
 #include "win/com_object.h"
