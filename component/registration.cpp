@@ -1,10 +1,14 @@
 // Registration of the type library and the class table under HKEY_CLASSES_ROOT. A step
 // the registry refuses undoes everything this call wrote, and only that: what stood
-// there before the call is put back as it was.
+// there before the call is put back as it was. Unregistration removes only what names
+// this very file.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <cstdio>
+#include <cwchar>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +73,95 @@ std::vector<std::wstring> KeysWritten(const RegistrationRecord& record, ITypeLib
     return keys;
 }
 
+
+// The default value of a key below HKEY_CLASSES_ROOT, expanded, in this program's registry
+// view or the one given; nullopt when the key or the value is not there.
+std::optional<std::wstring> ReadDefaultText(const std::wstring& path, REGSAM view = 0) {
+    HKEY opened = nullptr;
+    LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, &opened);
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
+    const win::RegistryKey key(opened);
+    for (;;) {
+        DWORD size = 0;
+        status = RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size);
+        if (status == ERROR_FILE_NOT_FOUND || status == ERROR_UNSUPPORTED_TYPE) return std::nullopt;
+        if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
+        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        status = RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, text.data(), &size);
+        if (status == ERROR_MORE_DATA) continue;  // it grew meanwhile
+        if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
+        text.resize(std::wcslen(text.c_str()));
+        return text;
+    }
+}
+
+// Asks a path-conversion function of the Get...PathNameW kind; nullopt when it cannot say.
+template <class Convert>
+std::optional<std::wstring> Converted(const std::wstring& path, Convert convert) {
+    const DWORD length = convert(path, nullptr, 0);
+    if (length == 0) return std::nullopt;
+    std::wstring converted(length, L'\0');
+    const DWORD written = convert(path, converted.data(), length);
+    if (written == 0 || written >= length) return std::nullopt;
+    converted.resize(written);
+    return converted;
+}
+
+// One writing of a file's path: unquoted, full, and long where the file is there to ask.
+std::wstring ComparablePath(std::wstring path) {
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+    if (auto full = Converted(path, [](const std::wstring& p, wchar_t* out, DWORD size) {
+            return GetFullPathNameW(p.c_str(), size, out, nullptr);
+        })) {
+        path = std::move(*full);
+    }
+    if (auto long_form = Converted(path, [](const std::wstring& p, wchar_t* out, DWORD size) {
+            return GetLongPathNameW(p.c_str(), out, size);
+        })) {
+        path = std::move(*long_form);
+    }
+    return path;
+}
+
+// File names are the same whatever their case.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    const std::wstring first = ComparablePath(a);
+    const std::wstring second = ComparablePath(b);
+    return CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether a class is registered as an in-process server in the registry view of the other
+// kind of program, where the system has one: the 32-bit view beside a 64-bit program's, the
+// 64-bit view beside a 32-bit program's on 64-bit Windows.
+bool RegisteredInTheOtherView(const std::wstring& class_key) {
+#ifdef _WIN64
+    const REGSAM other = KEY_WOW64_32KEY;
+#else
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return false;
+    const REGSAM other = KEY_WOW64_64KEY;
+#endif
+    return ReadDefaultText(class_key + L"\\InprocServer32", other).has_value();
+}
+
+// Where RegisterTypeLib records the library's file for one kind of program:
+// TypeLib\{libid}\<major>.<minor>\<locale>\<win32|win64>, the numbers in hexadecimal.
+std::wstring LibraryPathKey(const RegistrationRecord& record, SYSKIND kind) {
+    wchar_t numbers[64];
+    std::swprintf(numbers, 64, L"%x.%x\\%lx\\", static_cast<unsigned>(record.library_major),
+                  static_cast<unsigned>(record.library_minor),
+                  static_cast<unsigned long>(record.library_locale));
+    return L"TypeLib\\" + win::GuidText(*record.library_id) + L"\\" + numbers +
+           (kind == SYS_WIN64 ? L"win64" : L"win32");
+}
+
+void AddSentence(std::wstring& text, const std::wstring& sentence) {
+    if (!text.empty()) text += L' ';
+    text += sentence;
+}
 }  // namespace
 
 HRESULT RegisterServer(const ComponentDescriptor& component) noexcept {
@@ -101,26 +194,54 @@ HRESULT RegisterServer(const ComponentDescriptor& component) noexcept {
 HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
     return win::ComBoundary(GUID_NULL, component.name, [&] {
         const RegistrationRecord& record = component.registration;
+        const std::wstring path = win::ModuleFileName(win::ThisModule());
+        // Another copy's registration (an installed one, say) is not ours to remove: what
+        // stays is said in the error information, and the answer is S_OK all the same.
+        std::wstring left;
         for (const ClassEntry& entry : record.classes) {
-            win::DeleteRegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry));
-            win::DeleteRegistryTree(HKEY_CLASSES_ROOT, entry.prog_id);
+            const std::wstring class_key = ClassKey(entry);
+            const std::optional<std::wstring> server = ReadDefaultText(class_key + L"\\InprocServer32");
+            if (server && !SameFile(*server, path)) {
+                AddSentence(left, L"Die Klasse " + std::wstring(entry.prog_id) +
+                                      L" bleibt registriert: Sie verweist auf " + *server +
+                                      L", nicht auf diese Datei (" + path + L").");
+                continue;
+            }
+            win::DeleteRegistryTree(HKEY_CLASSES_ROOT, class_key);
+            // One ProgID serves the class in both registry views.
+            if (!RegisteredInTheOtherView(class_key)) {
+                win::DeleteRegistryTree(HKEY_CLASSES_ROOT, entry.prog_id);
+            }
         }
-        win::Bstr registered_path;
-        if (QueryPathOfRegTypeLib(*record.library_id, record.library_major, record.library_minor,
-                                  record.library_locale, registered_path.put()) == S_OK) {
-            // Registered under the kind of our own library (win32 or win64), as
-            // RegisterTypeLib did it.
-            ComPtr<ITypeLib> library;
-            win::ThrowIfFailed(LoadTypeLibEx(win::ModuleFileName(win::ThisModule()).c_str(),
-                                             REGKIND_NONE, &library));
-            TLIBATTR* attributes = nullptr;
-            win::ThrowIfFailed(library->GetLibAttr(&attributes));
-            const SYSKIND kind = attributes->syskind;
-            library->ReleaseTLibAttr(attributes);
+
+        // The library as RegisterTypeLib recorded it for the kind of our own library (win32
+        // or win64); the other kind's registration belongs to the other DLL.
+        ComPtr<ITypeLib> library;
+        win::ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
+        TLIBATTR* attributes = nullptr;
+        win::ThrowIfFailed(library->GetLibAttr(&attributes));
+        const SYSKIND kind = attributes->syskind;
+        library->ReleaseTLibAttr(attributes);
+        const std::optional<std::wstring> library_path =
+            ReadDefaultText(LibraryPathKey(record, kind));
+        if (library_path && !SameFile(*library_path, path)) {
+            win::Bstr name;
+            win::ThrowIfFailed(library->GetDocumentation(-1, name.put(), nullptr, nullptr, nullptr));
+            AddSentence(left, L"Die Typbibliothek " + std::wstring(name.view()) + L" " +
+                                  std::to_wstring(record.library_major) + L"." +
+                                  std::to_wstring(record.library_minor) +
+                                  L" bleibt registriert: Sie verweist auf " + *library_path +
+                                  L", nicht auf diese Datei (" + path + L").");
+        } else if (library_path) {
             win::ThrowIfFailed(UnRegisterTypeLib(*record.library_id, record.library_major,
                                                  record.library_minor, record.library_locale, kind));
         }
-        return S_OK;
+
+        if (left.empty()) {
+            SetErrorInfo(0, nullptr);
+            return S_OK;
+        }
+        return win::SetErrorInfoFor(GUID_NULL, S_OK, component.name, left);
     });
 }
 

@@ -18,6 +18,7 @@ namespace {
 
 using win::GuidText;
 using win::RegistryKey;
+using Microsoft::WRL::ComPtr;
 
 inline constexpr wchar_t kPrivateRoot[] = L"Software\\ZorvaneRegistrationTest";
 
@@ -220,6 +221,108 @@ TEST_F(RegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
     }
     for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) {
         EXPECT_EQ(SubkeyCount(container), 0u) << container;
+    }
+}
+
+// The description of the thread's error information, taken from it; empty when there is none.
+std::wstring TakeErrorDescription() {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.GetAddressOf()) != S_OK || !info) return {};
+    win::Bstr description;
+    if (FAILED(info->GetDescription(description.put())) || description.get() == nullptr) return {};
+    return std::wstring(description.get());
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+// The places a registration records a file: the class's server and its library's path.
+std::vector<std::wstring> FileValues(const WindowsKind& kind) {
+    return {L"CLSID\\" + GuidText(kPlugInClassId) + L"\\InprocServer32",
+            L"TypeLib\\" + GuidText(kLibraryId) + L"\\1.0\\0\\" + kind.platform_key};
+}
+
+// The DLL as built registered; then a copy of it in another folder unregistered, as an
+// old copy's uninstaller or "regsvr32 /u" would: the copy names nothing of the built DLL's
+// registration, so all of it stays, and the error information says what stayed and where
+// it points, while the answer is still S_OK.
+TEST_F(RegistrationTest, UnregisteringACopyElsewhereLeavesTheOtherCopysRegistration) {
+    const std::wstring registered_dll = ZorvaneDllPath();
+    PrivateClassesRoot root;
+    {
+        ZorvaneDll dll(registered_dll);
+        ASSERT_EQ(dll.RegisterServer(), S_OK);
+    }
+    const std::vector<std::wstring> registered = PrivateTree();
+    std::wstring description;
+    {
+        ZorvaneDll dll(copy_);
+        SetErrorInfo(0, nullptr);
+        EXPECT_EQ(dll.UnregisterServer(), S_OK);
+        description = TakeErrorDescription();
+    }
+    const std::vector<std::wstring> after = PrivateTree();
+    EXPECT_EQ(after, registered) << "registered:" << Lines(registered) << "\nafter:" << Lines(after);
+    for (const std::wstring& key : FileValues(ZorvaneDllKind())) {
+        const std::optional<std::wstring> text = ReadText(key);
+        EXPECT_TRUE(text && CompareStringOrdinal(text->c_str(), -1, registered_dll.c_str(), -1, TRUE) == CSTR_EQUAL)
+            << std::string(key.begin(), key.end()) << " no longer names the built DLL";
+    }
+    EXPECT_EQ(ReadText(L"Zorvane.clsVELTPlugIn\\CLSID"), std::optional<std::wstring>(GuidText(kPlugInClassId)));
+    // What stayed, and the file it belongs to.
+    std::printf("error information: %ls\n", description.c_str());
+    for (const std::wstring& part : {std::wstring(L"Zorvane.clsVELTPlugIn"), std::wstring(L"Typbibliothek"),
+                                     registered_dll, copy_}) {
+        EXPECT_TRUE(Contains(description, part)) << "the error information does not name " << part.c_str()
+                                                 << ": \"" << description.c_str() << "\"";
+    }
+}
+
+// A registration of this very file, its path written the way the registry may hold it:
+// unregistering the file removes all of it, and leaves no error information.
+TEST_F(RegistrationTest, UnregisteringRemovesThisFilesRegistrationInAnyWritingOfItsPath) {
+    const std::wstring clsid = GuidText(kPlugInClassId);
+    const std::wstring libid = GuidText(kLibraryId);
+    const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
+    wchar_t short_path[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW(copy_.c_str(), short_path, MAX_PATH), 0u);
+    std::wstring upper = copy_;
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    const std::wstring folder = folder_.wstring();
+    struct Form {
+        const char* name;
+        std::wstring path;
+    };
+    const Form forms[] = {
+        {"as registered", copy_},
+        {"in capitals", upper},
+        {"in its short form", short_path},
+        {"through a detour", folder + L"\\.\\elsewhere\\..\\Zorvane.dll"},
+    };
+    for (const Form& form : forms) {
+        SCOPED_TRACE(testing::Message() << form.name << ": " << form.path.c_str());
+        PrivateClassesRoot root;
+        {
+            ZorvaneDll dll(copy_);
+            ASSERT_EQ(dll.RegisterServer(), S_OK);
+        }
+        for (const std::wstring& key : FileValues(ZorvaneDllKind())) {
+            ASSERT_TRUE(ReadText(key).has_value()) << std::string(key.begin(), key.end());
+            MakeKey(key, false, {{nullptr, form.path}});
+        }
+        std::wstring description;
+        {
+            ZorvaneDll dll(copy_);
+            SetErrorInfo(0, nullptr);
+            EXPECT_EQ(dll.UnregisterServer(), S_OK);
+            description = TakeErrorDescription();
+        }
+        EXPECT_EQ(description, L"") << description.c_str();
+        for (const std::wstring& key : {L"CLSID\\" + clsid, std::wstring(L"Zorvane.clsVELTPlugIn"),
+                                        L"TypeLib\\" + libid, L"Interface\\" + iid}) {
+            EXPECT_FALSE(KeyExists(key)) << "left behind: " << key.c_str();
+        }
     }
 }
 
