@@ -15,7 +15,14 @@
 ;      one); an installed version stays as it was
 ;   5  files installed, but a Zorvane.dll could not be registered
 ; Exit codes of uninstall.exe (/S; add _?=<folder> to wait for it and get its code):
-;   0  removed   1  cancelled   2  no administrator rights   4  a Zorvane.dll in use; nothing removed
+;   0  removed
+;   1  cancelled
+;   2  no administrator rights
+;   4  a Zorvane.dll in use; nothing removed
+;   5  a Zorvane.dll could not be unregistered: it stays, registered, with the uninstaller
+;      and its entry (the rest is removed)
+;   7  a file could not be deleted: it stays, with the uninstaller and its entry
+; Every uninstall writes what it removed or left to %TEMP%\Zorvane-uninstall.log.
 
 !ifndef VERSION | DLL | DLL64 | OUTFILE
   !error "VERSION, DLL, DLL64 and OUTFILE must be defined (-DVERSION=0.2.0.4 -DDLL=... -DDLL64=... -DOUTFILE=...)"
@@ -42,12 +49,15 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane"
 !define HOST_LIBID "{2EC5C0F2-8A43-4D51-A646-7DD36F74C612}"
 !define CLSID "{77FF2106-F84A-48BA-8B6C-B6C224068A89}"
+!define LIBID "{5FC8B42F-E199-4A7C-A91F-90AFF3F205CF}"
+!define UNINSTALL_LOG "$TEMP\Zorvane-uninstall.log"
 
 !define EXIT_CANCELLED 1
 !define EXIT_NO_ADMIN 2
 !define EXIT_HOST_MISSING 3
 !define EXIT_IN_USE 4
 !define EXIT_NOT_REGISTERED 5
+!define EXIT_FILES_LEFT 7
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -71,6 +81,8 @@ Var HostMissing
 Var Updating
 Var Folder64
 Var Note64
+Var Left      ; what the uninstaller left, a line each
+Var LeftItem  ; the file the next such line is about
 
 ;--------------------------------
 ; Pages and languages
@@ -126,6 +138,16 @@ LangString NotRegistered ${LANG_GERMAN} "Zorvane.dll wurde installiert, ließ si
 LangString NotRegistered ${LANG_ENGLISH} "Zorvane.dll was installed but could not be registered. Orbanel will not find the plug-in."
 LangString NotRegistered64 ${LANG_GERMAN} "Das 64-Bit-Plugin $Folder64\Zorvane.dll wurde installiert, ließ sich aber nicht registrieren. 64-Bit-Programme finden es so nicht."
 LangString NotRegistered64 ${LANG_ENGLISH} "The 64-bit plug-in $Folder64\Zorvane.dll was installed but could not be registered. 64-bit programs will not find it."
+LangString UnNotUnregistered ${LANG_GERMAN} "Nicht abgemeldet: $LeftItem ist weiter registriert und bleibt deshalb liegen."
+LangString UnNotUnregistered ${LANG_ENGLISH} "Not unregistered: $LeftItem is still registered and therefore stays."
+LangString UnNotDeleted ${LANG_GERMAN} "Nicht gelöscht: $LeftItem"
+LangString UnNotDeleted ${LANG_ENGLISH} "Not deleted: $LeftItem"
+LangString UnLeft ${LANG_GERMAN} "${PRODUCT} wurde nicht vollständig entfernt:$\r$\n$\r$\n$Left$\r$\nDer Eintrag zum Entfernen bleibt, damit Sie es später wiederholen können. Das Protokoll steht in ${UNINSTALL_LOG}."
+LangString UnLeft ${LANG_ENGLISH} "${PRODUCT} was not removed completely:$\r$\n$\r$\n$Left$\r$\nThe uninstall entry stays so that you can try again later. The log is in ${UNINSTALL_LOG}."
+LangString UnRemoved ${LANG_GERMAN} "${PRODUCT} ${VERSION} wurde aus $INSTDIR entfernt."
+LangString UnRemoved ${LANG_ENGLISH} "${PRODUCT} ${VERSION} was removed from $INSTDIR."
+LangString UnExitCode ${LANG_GERMAN} "Rückgabewert"
+LangString UnExitCode ${LANG_ENGLISH} "Exit code"
 
 ;--------------------------------
 ; Helpers
@@ -164,6 +186,9 @@ LangString NotRegistered64 ${LANG_ENGLISH} "The 64-bit plug-in $Folder64\Zorvane
     ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${MESSAGE}" /SD IDCANCEL IDRETRY`
       SetErrorLevel ${EXIT_IN_USE}
       DetailPrint "${MESSAGE}"
+      !if "${UN}" == "un."
+        StrCpy $Left "${MESSAGE}$\r$\n"
+      !endif
       Abort
     ${EndIf}
     Push "${FILE}"
@@ -389,12 +414,70 @@ Function un.onInit
   !insertmacro REQUIRE_ADMIN "$(UnNoAdmin)"
 FunctionEnd
 
+; A line for what the uninstaller left (the text on the stack), shown and logged at its end.
+Function un.NoteLeft
+  Exch $0
+  DetailPrint $0
+  StrCpy $Left "$Left$0$\r$\n"
+  Pop $0
+FunctionEnd
+
+; The log, for a silent uninstall above all: what was left, or that nothing was; and the
+; exit code.
+Function un.WriteLog
+  GetErrorLevel $1
+  ${If} $1 == -1 ; never set
+    StrCpy $1 0
+  ${EndIf}
+  ClearErrors
+  FileOpen $0 "${UNINSTALL_LOG}" w
+  ${IfNot} ${Errors}
+    ${If} $Left == ""
+      FileWriteUTF16LE /BOM $0 "$(UnRemoved)$\r$\n"
+    ${Else}
+      FileWriteUTF16LE /BOM $0 $Left
+    ${EndIf}
+    FileWriteUTF16LE $0 "$(UnExitCode): $1$\r$\n"
+    FileClose $0
+  ${EndIf}
+FunctionEnd
+
+; FORGET_DLL <registry view> <type library platform> <file>, after the file's unregistration:
+; while the registry still names the file (the class's server in that view, or the type
+; library's path), the file stays, so that the registration keeps a file to unregister
+; with; else the file is deleted. Either failure is noted and sets the exit code, a failed
+; unregistration before a file left.
+!macro FORGET_DLL VIEW PLATFORM FILE
+  SetRegView ${VIEW}
+  ReadRegStr $0 HKCR "CLSID\${CLSID}\InprocServer32" ""
+  ReadRegStr $1 HKCR "TypeLib\${LIBID}\1.0\0\${PLATFORM}" ""
+  SetRegView 32
+  StrCpy $LeftItem "${FILE}"
+  ${If} $0 == "${FILE}"
+  ${OrIf} $1 == "${FILE}"
+    Push "$(UnNotUnregistered)"
+    Call un.NoteLeft
+    SetErrorLevel ${EXIT_NOT_REGISTERED}
+  ${Else}
+    Delete "${FILE}"
+    ${If} ${FileExists} "${FILE}"
+      Push "$(UnNotDeleted)"
+      Call un.NoteLeft
+      GetErrorLevel $0
+      ${If} $0 != ${EXIT_NOT_REGISTERED}
+        SetErrorLevel ${EXIT_FILES_LEFT}
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 Section "Uninstall"
   Call un.SetFolder64
   !insertmacro REQUIRE_FREE "un." "$INSTDIR\Zorvane.dll" "$(UnInUse)"
   ${If} $Folder64 != ""
     !insertmacro REQUIRE_FREE "un." "$Folder64\Zorvane.dll" "$(UnInUse64)"
   ${EndIf}
+  StrCpy $Left ""
 
   ; Only what the setup wrote: each DLL's own registration, the files, the folders if
   ; nothing else is left in them, and the uninstall entry. Orbanel's keys stay.
@@ -404,14 +487,37 @@ Section "Uninstall"
       ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$Folder64\Zorvane.dll"'
       ${EnableX64FSRedirection}
     ${EndIf}
-    Delete "$Folder64\Zorvane.dll"
+    !insertmacro FORGET_DLL 64 win64 "$Folder64\Zorvane.dll"
     RMDir "$Folder64"
   ${EndIf}
   ${If} ${FileExists} "$INSTDIR\Zorvane.dll"
     UnRegDLL "$INSTDIR\Zorvane.dll"
   ${EndIf}
-  Delete "$INSTDIR\Zorvane.dll"
-  Delete "$INSTDIR\uninstall.exe"
+  !insertmacro FORGET_DLL 32 win32 "$INSTDIR\Zorvane.dll"
+
+  ; With anything left, the uninstaller and its entry stay for another try. Run in place
+  ; (_?=), it cannot delete itself: that file is the caller's.
+  ${If} $Left == ""
+    Delete "$INSTDIR\uninstall.exe"
+    ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+    ${AndIf} $EXEPATH != "$INSTDIR\uninstall.exe"
+      StrCpy $LeftItem "$INSTDIR\uninstall.exe"
+      Push "$(UnNotDeleted)"
+      Call un.NoteLeft
+      SetErrorLevel ${EXIT_FILES_LEFT}
+    ${EndIf}
+  ${EndIf}
   RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} $Left == ""
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${Else}
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(UnLeft)" /SD IDOK
+  ${EndIf}
+
+  Call un.WriteLog
 SectionEnd
+
+; Refused before anything was removed (a Zorvane.dll in use): the log says so too.
+Function un.onUninstFailed
+  Call un.WriteLog
+FunctionEnd

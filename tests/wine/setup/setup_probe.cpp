@@ -5,6 +5,10 @@
 //                                         <stop file> exists, then lets go of it and creates
 //                                         <released file> (a script cannot stand in here:
 //                                         Wine's WScript.Sleep and WScript.StdIn are stubs)
+//   setup_probe lock <file> <stop file> <locked file>
+//                                         holds <file> open, shared for reading only, so that
+//                                         nobody deletes it, until <stop file> exists; creates
+//                                         <locked file> once it holds it
 //   setup_probe version <file>             prints the file's version block
 //   setup_probe gui <step>...              drives the setup's windows, one step after another:
 //     window=<caption>  waits for an enabled top-level window whose caption starts so
@@ -281,6 +285,20 @@ int Hold(const std::wstring& prog_id, const std::wstring& stop_file, const std::
     return result;
 }
 
+int Lock(const std::wstring& file, const std::wstring& stop_file, const std::wstring& locked_file) {
+    const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const zorvane::win::UniqueKernelHandle held(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+    if (!held) {
+        Print(L"cannot open " + file);
+        return 1;
+    }
+    Print(L"locked " + file);
+    CreateEmptyFile(locked_file);
+    while (!FileExists(stop_file)) Sleep(50);
+    return 0;
+}
+
 int PrintVersion(const std::wstring& file) {
     DWORD ignored = 0;
     std::vector<BYTE> block(GetFileVersionInfoSizeW(file.c_str(), &ignored));
@@ -329,8 +347,10 @@ int main() {
     std::vector<std::wstring> args(arguments + 1, arguments + count);
     LocalFree(arguments);
     if (args.size() == 4 && args[0] == L"hold") return Hold(args[1], args[2], args[3]);
+    if (args.size() == 4 && args[0] == L"lock") return Lock(args[1], args[2], args[3]);
     if (args.size() == 2 && args[0] == L"version") return PrintVersion(args[1]);
     if (!args.empty() && args[0] == L"gui") return DriveGui({args.begin() + 1, args.end()});
-    Print(L"usage: setup_probe hold <ProgID> <stop file> <released file> | version <file> | gui <step>...");
+    Print(L"usage: setup_probe hold <ProgID> <stop file> <released file> | lock <file> <stop file> <locked file> | "
+          L"version <file> | gui <step>...");
     return 2;
 }

@@ -3,8 +3,9 @@
 # Usage: setup_test.sh <settings> <case> [args]; <settings> names the paths of one build
 # (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). The cases run in a
 # 32-bit prefix (32-bit Windows); with "win64_" before their name (template, install_uninstall,
-# update, in_use, not_registered) in a 64-bit prefix (64-bit Windows), where the setup also
-# installs the 64-bit plug-in into a folder of its own and registers it for 64-bit clients.
+# update, in_use, not_registered, uninstall_left) in a 64-bit prefix (64-bit Windows), where
+# the setup also installs the 64-bit plug-in into a folder of its own and registers it for
+# 64-bit clients.
 # Cases:
 #   template           creates the fresh prefix that the other cases copy
 #   install_uninstall  silent install: files, registration, uninstall entry, version block, a
@@ -19,6 +20,10 @@
 #                      Retry installs. 64-bit: either DLL held by a client of its kind
 #   not_registered     a Zorvane.dll that cannot be loaded: exit code 5, installed for the
 #                      uninstaller to remove. 64-bit: only the 64-bit one cannot be loaded
+#   uninstall_left     what the uninstaller cannot remove: a Zorvane.dll that no longer loads
+#                      (exit code 5, it stays registered), then an uninstall.exe held open (exit
+#                      code 7); each time the entry stays and the log names what was left.
+#                      64-bit: the 64-bit DLL no longer loads
 #   screenshot <png>   the first page in German (scripts/setup-screenshot.sh)
 
 # The setup is a 32-bit program: where 32-bit code cannot run, every case is skipped, the
@@ -163,6 +168,29 @@ expect_reg() {
   [ "$got" = "$3" ] || fail "$1 [${2:-(default)}]${4:+ $4}: '$got', expected '$3'"
 }
 
+# The uninstaller's log, in the Temp folder of the prefix's user: its Linux path.
+uninstall_log() {
+  local temp
+  temp=$(w cmd /c echo %TEMP% | tr -d '\r')
+  unixpath "$temp\\Zorvane-uninstall.log"
+}
+
+# expect_log <exit code> <text>...: the uninstaller's log (UTF-16) ends with its exit code and
+# holds each text; the words around them are in the uninstaller's language.
+expect_log() {
+  local code=$1 log text
+  shift
+  log=$(uninstall_log)
+  [ -f "$log" ] || { fail "no uninstall log $log"; return; }
+  text=$(iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r')
+  [[ $(printf '%s\n' "$text" | tail -n 1) =~ :\ $code$ ]] || fail "uninstall log, expected exit code $code:"$'\n'"$text"
+  local part
+  for part in "$@"; do
+    [[ $text == *"$part"* ]] || fail "uninstall log does not name $part:"$'\n'"$text"
+  done
+}
+forget_log() { rm -f "$(uninstall_log)"; }
+
 # snapshot <name>: the registry below HKLM\Software (with the classes) and HKCU\Software, and
 # every file on C: with its size, but the user's Temp folder, where an NSIS uninstaller
 # started without _?= leaves its empty working folder.
@@ -288,6 +316,16 @@ expect_client_fails() {
   done
 }
 
+# await_file <file> <pid>: waits up to a minute for the file, while the process runs.
+await_file() {
+  local i
+  for i in $(seq 600); do
+    [ -e "$1" ] && return
+    kill -0 "$2" 2>/dev/null || return
+    sleep 0.1
+  done
+}
+
 holder_pid=
 # Holds Zorvane.dll loaded, as a running host does, until stop_holder.
 start_holder() {
@@ -316,13 +354,17 @@ start_holder64() {
   w cscript //nologo "$(winpath "$HOLD_SCRIPT")" "$(winpath "$scratch/held")" "$(winpath "$scratch/stop")" \
     >"$scratch/holder.out" 2>&1 &
   holder_pid=$!
-  local i
-  for i in $(seq 600); do
-    [ -e "$scratch/held" ] && break
-    kill -0 "$holder_pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  await_file "$scratch/held" "$holder_pid"
   [ -e "$scratch/held" ] || die "the 64-bit client did not create the plug-in: $(tr -d '\r' <"$scratch/holder.out")"
+}
+# start_lock <Windows path>: holds the file open, shared for reading only, so that it cannot
+# be deleted, until stop_holder.
+start_lock() {
+  rm -f "$scratch/stop" "$scratch/locked"
+  w "$PROBE" lock "$1" "$(winpath "$scratch/stop")" "$(winpath "$scratch/locked")" >"$scratch/holder.out" 2>&1 &
+  holder_pid=$!
+  await_file "$scratch/locked" "$holder_pid"
+  [ -e "$scratch/locked" ] || die "$1 is not held: $(tr -d '\r' <"$scratch/holder.out")"
 }
 
 gui_out=
@@ -379,9 +421,11 @@ install_uninstall)
   done
 
   # As "Apps and features" runs it; the uninstaller copies itself away and returns at
-  # once, so wait for the prefix to fall quiet.
+  # once, so wait for the prefix to fall quiet. Its code is in the log.
+  forget_log
   expect_line_exit 0 "$(reg_value "$uninstall_key" QuietUninstallString)"
   WINEPREFIX=$prefix wineserver -w
+  expect_log 0 "$program_folder"
   expect_same_as before
   ;;
 
@@ -401,7 +445,9 @@ update)
 
   # With _?= the uninstaller runs in place and reports its exit code; it cannot delete
   # itself then, so uninstall.exe and its folder are left for the caller.
+  forget_log
   expect_line_exit 0 'C:\Tools\Zorvane\uninstall.exe /S _?=C:\Tools\Zorvane'
+  expect_log 0 'C:\Tools\Zorvane'
   left=$(cd "$(unixpath 'C:\Tools\Zorvane')" && ls -A | tr '\n' ' ') || true
   [ "$left" = "uninstall.exe " ] || fail "after uninstall.exe _?=: C:\\Tools\\Zorvane holds $left"
   rm -rf "$(unixpath 'C:\Tools')"
@@ -448,8 +494,14 @@ in_use)
     expect_exit 4 "$SETUP_EXE" /S
     expect_same_as old
     expect_installed "$program_folder" 0.2.0.3 "$OLDER_DLL" "$OLDER_DLL64"
+    forget_log
     expect_line_exit 4 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
     expect_same_as old
+    if [ "$bits" = 32 ]; then
+      expect_log 4 "$program_folder\\Zorvane.dll"
+    else
+      expect_log 4 "$folder64\\Zorvane.dll"
+    fi
     [ "$windows" = win32 ] || stop_holder
   done
 
@@ -485,6 +537,60 @@ not_registered)
     expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>"
   fi
   expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  expect_same_as before
+  ;;
+
+uninstall_left)
+  fresh_prefix
+  register_host
+  snapshot before
+  expect_exit 0 "$SETUP_EXE" /S
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+
+  # A Zorvane.dll that no longer loads cannot be unregistered: it stays, still registered,
+  # and with it the uninstaller and its entry; the other DLL goes.
+  broken=$program_folder good_dll=$ZORVANE_DLL broken_view=$view32
+  if [ "$windows" = win64 ]; then
+    broken=$folder64 good_dll=$ZORVANE_DLL64 broken_view=$view64
+  fi
+  cp "$UNLOADABLE_DLL" "$(unixpath "$broken")/Zorvane.dll"
+  forget_log
+  expect_line_exit 5 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  cmp -s "$(unixpath "$broken")/Zorvane.dll" "$UNLOADABLE_DLL" || fail "$broken\\Zorvane.dll was deleted"
+  expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "$broken\\Zorvane.dll" "$broken_view"
+  expect_reg "$uninstall_key" DisplayName Zorvane
+  [ -e "$(unixpath "$program_folder")/uninstall.exe" ] || fail "uninstall.exe was deleted"
+  if [ "$windows" = win64 ]; then
+    [ ! -e "$(unixpath "$program_folder")/Zorvane.dll" ] || fail "the 32-bit Zorvane.dll stayed"
+    expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>" "$view32"
+  fi
+  expect_log 5 "$broken\\Zorvane.dll"
+
+  # A DLL that loads again, and uninstall.exe held open while a copy of the uninstaller runs
+  # for the folder, as the uninstaller itself does from the Temp folder: everything but
+  # uninstall.exe goes; it stays, with the entry.
+  cp "$good_dll" "$(unixpath "$broken")/Zorvane.dll"
+  cp "$(unixpath "$program_folder")/uninstall.exe" "$scratch/uninstall.exe"
+  start_lock "$program_folder\\uninstall.exe"
+  forget_log
+  expect_line_exit 7 "\"$(winpath "$scratch/uninstall.exe")\" /S _?=$program_folder"
+  stop_holder
+  files=$(cd "$(unixpath "$program_folder")" && LC_ALL=C ls -A | tr '\n' ' ') || true
+  [ "$files" = "uninstall.exe " ] || fail "$program_folder holds: $files"
+  [ -z "$folder64" ] || [ ! -e "$(unixpath "$folder64")" ] || fail "$folder64 stayed"
+  for bits in $(client_kinds); do
+    view=$view32
+    [ "$bits" = 32 ] || view=$view64
+    expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>" "$view"
+  done
+  expect_reg "$uninstall_key" DisplayName Zorvane
+  expect_log 7 "$program_folder\\uninstall.exe"
+
+  # Now nothing holds on: the entry's uninstaller removes the rest.
+  forget_log
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  expect_log 0 "$program_folder"
   rm -rf "$(unixpath "$program_folder")"
   expect_same_as before
   ;;
