@@ -14,6 +14,8 @@
 ;   4  not installed: a Zorvane.dll is in use (Orbanel, or a 64-bit program holding the 64-bit
 ;      one); an installed version stays as it was
 ;   5  files installed, but a Zorvane.dll could not be registered
+;   6  not installed: a newer version is installed (with /S; with windows the user is asked,
+;      and "No" is 1)
 ; Exit codes of uninstall.exe (/S; add _?=<folder> to wait for it and get its code):
 ;   0  removed
 ;   1  cancelled
@@ -43,6 +45,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include x64.nsh
+!include WordFunc.nsh
 
 !define PRODUCT "Zorvane"
 !define PUBLISHER "Ulvmar"
@@ -57,6 +60,7 @@ SetCompressor /SOLID lzma
 !define EXIT_HOST_MISSING 3
 !define EXIT_IN_USE 4
 !define EXIT_NOT_REGISTERED 5
+!define EXIT_NEWER_INSTALLED 6
 !define EXIT_FILES_LEFT 7
 
 Name "${PRODUCT} ${VERSION}"
@@ -81,6 +85,7 @@ Var HostMissing
 Var Updating
 Var Folder64
 Var Note64
+Var InstalledVersion
 Var Left      ; what the uninstaller left, a line each
 Var LeftItem  ; the file the next such line is about
 
@@ -120,6 +125,8 @@ LangString Note64 ${LANG_GERMAN} "$\r$\n$\r$\nFür 64-Bit-Programme kommt das 64
 LangString Note64 ${LANG_ENGLISH} "$\r$\n$\r$\nFor 64-bit programs, the 64-bit plug-in goes into a folder of its own:$\r$\n$Folder64"
 LangString UpdateNote ${LANG_GERMAN} "$\r$\n$\r$\nDie installierte Version in $INSTDIR wird ersetzt."
 LangString UpdateNote ${LANG_ENGLISH} "$\r$\n$\r$\nThe version installed in $INSTDIR will be replaced."
+LangString NewerInstalled ${LANG_GERMAN} "In $INSTDIR ist eine neuere Version von ${PRODUCT} installiert: $InstalledVersion.$\r$\n$\r$\nDiese Installation würde sie durch die ältere Version ${VERSION} ersetzen.$\r$\n$\r$\nTrotzdem installieren?"
+LangString NewerInstalled ${LANG_ENGLISH} "A newer version of ${PRODUCT} is installed in $INSTDIR: $InstalledVersion.$\r$\n$\r$\nThis setup would replace it with the older version ${VERSION}.$\r$\n$\r$\nInstall anyway?"
 LangString HostMissing ${LANG_GERMAN} "Orbanel ist auf diesem Computer nicht installiert: Die Typbibliothek VELTTypeLib 2.2 von Orbanel ist nicht registriert.$\r$\n$\r$\n${PRODUCT} ist ein Plugin für Orbanel und arbeitet erst, wenn Orbanel installiert ist.$\r$\n$\r$\nTrotzdem installieren?"
 LangString HostMissing ${LANG_ENGLISH} "Orbanel is not installed on this computer: its type library VELTTypeLib 2.2 is not registered.$\r$\n$\r$\n${PRODUCT} is a plug-in for Orbanel and works only once Orbanel is installed.$\r$\n$\r$\nInstall anyway?"
 LangString InUse ${LANG_GERMAN} "Zorvane.dll wird gerade verwendet, vermutlich von Orbanel:$\r$\n$INSTDIR\Zorvane.dll$\r$\n$\r$\nBitte beenden Sie Orbanel und klicken Sie auf Wiederholen. Abbrechen lässt die installierte Version unverändert."
@@ -267,6 +274,19 @@ Function .onInit
   ${If} $0 != ""
     StrCpy $INSTDIR $0
     StrCpy $Updating "$(UpdateNote)"
+    ; A newer one only when the user says so, never silently.
+    ReadRegStr $InstalledVersion HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+    ${VersionCompare} "$InstalledVersion" "${VERSION}" $0
+    ${If} $0 == 1
+      MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(NewerInstalled)" /SD IDNO IDYES replace_newer
+      ${If} ${Silent}
+        SetErrorLevel ${EXIT_NEWER_INSTALLED}
+      ${Else}
+        SetErrorLevel ${EXIT_CANCELLED}
+      ${EndIf}
+      Quit
+      replace_newer:
+    ${EndIf}
   ${EndIf}
   Call SetFolder64
   ${If} $Folder64 != ""

@@ -12,7 +12,9 @@
 #                      script client creating the plug-in; the quiet uninstall string restores
 #                      the prefix as it was
 #   update             an older build in another folder, updated in place, then the same
-#                      version again: one entry; uninstall with _?= and its exit code
+#                      version again: one entry; the older build again: refused silently (exit
+#                      code 6); with windows the question, "No" changing nothing and "Yes"
+#                      installing it; uninstall with _?= and its exit code
 #   without_host       no VELTTypeLib: the warning in German and in English ("No" changes
 #                      nothing); silently: installed anyway, exit code 3
 #   in_use             Zorvane.dll held by a client: exit code 4 from setup and uninstaller,
@@ -442,6 +444,31 @@ update)
     [ ! -e "$(unixpath "$program_folder")" ] || fail "over the $round version: $program_folder was created"
   done
   expect_client_creates_plugin
+
+  # The older build over the newer one: silently refused, nothing changed.
+  snapshot newer
+  expect_exit 6 "$OLDER_SETUP_EXE" /S
+  expect_same_as newer
+  expect_installed 'C:\Tools\Zorvane' 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+  if [ "$windows" = win32 ]; then
+    # With windows, in German (the language the last setup chose is offered first): the
+    # question names both versions; "No" changes nothing, "Yes" installs the older build.
+    w reg add "$uninstall_key" /v "Installer Language" /t REG_SZ /d 1031 /f $view32 >/dev/null
+    snapshot newer
+    stop_wine
+    gui de_DE.UTF-8 "$OLDER_SETUP_EXE" 1 'window=Zorvane 0.2.0.3' texts click=#1 box texts click=#7
+    expect_shown "ComboBox: Deutsch"
+    expect_shown "In C:\Tools\Zorvane ist eine neuere Version von Zorvane installiert: 0.2.0.4."
+    expect_shown "Diese Installation würde sie durch die ältere Version 0.2.0.3 ersetzen."
+    expect_shown "Trotzdem installieren?"
+    expect_same_as newer
+    stop_wine
+    gui de_DE.UTF-8 "$OLDER_SETUP_EXE" 0 'window=Zorvane 0.2.0.3' click=#1 box click=#6 gone \
+      'window=Installation von Zorvane 0.2.0.3' 'show=wird ersetzt' click=#1 \
+      'window=Installation von Zorvane 0.2.0.3' show=Fertigstellen click=#1 gone
+    expect_installed 'C:\Tools\Zorvane' 0.2.0.3 "$OLDER_DLL"
+    stop_wine
+  fi
 
   # With _?= the uninstaller runs in place and reports its exit code; it cannot delete
   # itself then, so uninstall.exe and its folder are left for the caller.
