@@ -1,5 +1,6 @@
 #include "host/standin/module_info.h"
 
+#include <type_traits>
 #include <utility>
 
 #include "host/standin/collection.h"
@@ -31,56 +32,28 @@ public:
     }
     ~ModuleInfo() override { record().alive = false; }
 
-    HRESULT STDMETHODCALLTYPE get_ModuleGUID(BSTR* value) noexcept override {
-        return GetText(L"ModuleGUID", values().module_guid, value);
+    // The plain properties: each get and put records the call and answers or keeps the value.
+#define ZORVANE_STANDIN_PROPERTY(Name, Type, field)                                        \
+    HRESULT STDMETHODCALLTYPE get_##Name(Type* value) noexcept override {                  \
+        return Get(L"" #Name, values().field, value);                                      \
+    }                                                                                      \
+    HRESULT STDMETHODCALLTYPE put_##Name(Type value) noexcept override {                   \
+        return Put(L"" #Name, value, values().field);                                      \
     }
-    HRESULT STDMETHODCALLTYPE put_ModuleGUID(BSTR value) noexcept override {
-        return PutText(L"ModuleGUID", value, values().module_guid);
-    }
-    HRESULT STDMETHODCALLTYPE get_ModuleName(BSTR* value) noexcept override {
-        return GetText(L"ModuleName", values().module_name, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ModuleName(BSTR value) noexcept override {
-        return PutText(L"ModuleName", value, values().module_name);
-    }
-    HRESULT STDMETHODCALLTYPE get_ModuleDescription(BSTR* value) noexcept override {
-        return GetText(L"ModuleDescription", values().module_description, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ModuleDescription(BSTR value) noexcept override {
-        return PutText(L"ModuleDescription", value, values().module_description);
-    }
-    HRESULT STDMETHODCALLTYPE get_ModuleAuthor(BSTR* value) noexcept override {
-        return GetText(L"ModuleAuthor", values().module_author, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ModuleAuthor(BSTR value) noexcept override {
-        return PutText(L"ModuleAuthor", value, values().module_author);
-    }
-    HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* value) noexcept override {
-        return Get(L"Enabled", values().enabled, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL value) noexcept override {
-        return PutBool(L"Enabled", value, values().enabled);
-    }
-    HRESULT STDMETHODCALLTYPE get_Configurable(VARIANT_BOOL* value) noexcept override {
-        return Get(L"Configurable", values().configurable, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_Configurable(VARIANT_BOOL value) noexcept override {
-        return PutBool(L"Configurable", value, values().configurable);
-    }
-    HRESULT STDMETHODCALLTYPE get_ModuleType(LONG* value) noexcept override {
-        return Get(L"ModuleType", values().module_type, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ModuleType(LONG value) noexcept override {
-        const HRESULT hr = Record(L"put ModuleType " + std::to_wstring(value));
-        if (SUCCEEDED(hr)) values().module_type = value;
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE get_ToolWindowName(BSTR* value) noexcept override {
-        return GetText(L"ToolWindowName", values().tool_window_name, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ToolWindowName(BSTR value) noexcept override {
-        return PutText(L"ToolWindowName", value, values().tool_window_name);
-    }
+    ZORVANE_STANDIN_PROPERTY(ModuleGUID, BSTR, module_guid)
+    ZORVANE_STANDIN_PROPERTY(ModuleName, BSTR, module_name)
+    ZORVANE_STANDIN_PROPERTY(ModuleDescription, BSTR, module_description)
+    ZORVANE_STANDIN_PROPERTY(ModuleAuthor, BSTR, module_author)
+    ZORVANE_STANDIN_PROPERTY(Enabled, VARIANT_BOOL, enabled)
+    ZORVANE_STANDIN_PROPERTY(Configurable, VARIANT_BOOL, configurable)
+    ZORVANE_STANDIN_PROPERTY(ModuleType, LONG, module_type)
+    ZORVANE_STANDIN_PROPERTY(ToolWindowName, BSTR, tool_window_name)
+    ZORVANE_STANDIN_PROPERTY(ToolWindowDocked, VARIANT_BOOL, tool_window_docked)
+    ZORVANE_STANDIN_PROPERTY(ToolWindowModal, VARIANT_BOOL, tool_window_modal)
+    ZORVANE_STANDIN_PROPERTY(ShowInToolsMenu, VARIANT_BOOL, show_in_tools_menu)
+    ZORVANE_STANDIN_PROPERTY(ShowInPluginList, VARIANT_BOOL, show_in_plugin_list)
+#undef ZORVANE_STANDIN_PROPERTY
+
     HRESULT STDMETHODCALLTYPE get_ToolWindow(IDispatch** value) noexcept override {
         if (value == nullptr) return E_POINTER;
         *value = nullptr;
@@ -97,30 +70,6 @@ public:
         tool_window_ = value;
         values().tool_window = value;
         return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_ToolWindowDocked(VARIANT_BOOL* value) noexcept override {
-        return Get(L"ToolWindowDocked", values().tool_window_docked, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ToolWindowDocked(VARIANT_BOOL value) noexcept override {
-        return PutBool(L"ToolWindowDocked", value, values().tool_window_docked);
-    }
-    HRESULT STDMETHODCALLTYPE get_ToolWindowModal(VARIANT_BOOL* value) noexcept override {
-        return Get(L"ToolWindowModal", values().tool_window_modal, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ToolWindowModal(VARIANT_BOOL value) noexcept override {
-        return PutBool(L"ToolWindowModal", value, values().tool_window_modal);
-    }
-    HRESULT STDMETHODCALLTYPE get_ShowInToolsMenu(VARIANT_BOOL* value) noexcept override {
-        return Get(L"ShowInToolsMenu", values().show_in_tools_menu, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ShowInToolsMenu(VARIANT_BOOL value) noexcept override {
-        return PutBool(L"ShowInToolsMenu", value, values().show_in_tools_menu);
-    }
-    HRESULT STDMETHODCALLTYPE get_ShowInPluginList(VARIANT_BOOL* value) noexcept override {
-        return Get(L"ShowInPluginList", values().show_in_plugin_list, value);
-    }
-    HRESULT STDMETHODCALLTYPE put_ShowInPluginList(VARIANT_BOOL value) noexcept override {
-        return PutBool(L"ShowInPluginList", value, values().show_in_plugin_list);
     }
     HRESULT STDMETHODCALLTYPE get_Capabilities(IVELTCollection** value) noexcept override {
         if (value == nullptr) return E_POINTER;
@@ -144,41 +93,39 @@ private:
         return RecordCall(record(), __uuidof(IVELTModuleInfo), std::move(text));
     }
 
-    HRESULT PutText(const wchar_t* name, BSTR value, std::wstring& field) noexcept {
-        try {
-            const HRESULT hr = Record(L"put " + std::wstring(name) + L" " + Quoted(value));
-            if (SUCCEEDED(hr)) field.assign(value ? value : L"", SysStringLen(value));
-            return hr;
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-    }
-    HRESULT GetText(const wchar_t* name, const std::wstring& field, BSTR* value) noexcept {
-        if (value == nullptr) return E_POINTER;
-        *value = nullptr;
-        try {
-            const HRESULT hr = Record(L"get " + std::wstring(name));
-            return FAILED(hr) ? hr : CopyText(field, value);
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-    }
-    HRESULT PutBool(const wchar_t* name, VARIANT_BOOL value, VARIANT_BOOL& field) noexcept {
-        try {
-            const HRESULT hr = Record(L"put " + std::wstring(name) + L" " + DescribeBool(value));
-            if (SUCCEEDED(hr)) field = value;
-            return hr;
-        } catch (...) {
-            return E_OUTOFMEMORY;
-        }
-    }
+    // How a put shows each kind of value in the record, and how the value is kept.
+    static std::wstring Described(BSTR value) { return Quoted(value); }
+    static std::wstring Described(VARIANT_BOOL value) { return DescribeBool(value); }
+    static std::wstring Described(LONG value) { return std::to_wstring(value); }
+    static void Keep(BSTR value, std::wstring& field) { field.assign(value ? value : L"", SysStringLen(value)); }
     template <class T>
-    HRESULT Get(const wchar_t* name, const T& field, T* value) noexcept {
+    static void Keep(T value, T& field) noexcept {
+        field = value;
+    }
+    static HRESULT Answer(const std::wstring& field, BSTR* value) noexcept { return CopyText(field, value); }
+    template <class T>
+    static HRESULT Answer(const T& field, T* value) noexcept {
+        *value = field;
+        return S_OK;
+    }
+
+    template <class Value, class Field>
+    HRESULT Put(const wchar_t* name, Value value, Field& field) noexcept {
+        try {
+            const HRESULT hr = Record(L"put " + std::wstring(name) + L" " + Described(value));
+            if (SUCCEEDED(hr)) Keep(value, field);
+            return hr;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    template <class Value, class Field>
+    HRESULT Get(const wchar_t* name, const Field& field, Value* value) noexcept {
         if (value == nullptr) return E_POINTER;
+        if constexpr (std::is_pointer_v<Value>) *value = nullptr;
         try {
             const HRESULT hr = Record(L"get " + std::wstring(name));
-            if (SUCCEEDED(hr)) *value = field;
-            return hr;
+            return FAILED(hr) ? hr : Answer(field, value);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
