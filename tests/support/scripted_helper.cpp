@@ -1,5 +1,6 @@
 #include "tests/support/scripted_helper.h"
 
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -75,18 +76,17 @@ HRESULT ReadLong(const ScriptedState& state, const VARIANT& argument, LONG& valu
     return S_OK;
 }
 
-class ScriptedStream final : public win::PlainDispatch<ScriptedStream> {
+// What both scripted objects share: their names, the checks every call starts with and
+// the depth it runs at. Derived has kNames and Call, which answers a member by its id.
+template <class Derived>
+class ScriptedDispatch : public win::PlainDispatch<Derived> {
 public:
     static constexpr bool kHoldsModule = false;
-    explicit ScriptedStream(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {
-        ++state_->live_streams;
-    }
-    ~ScriptedStream() override { --state_->live_streams; }
+    explicit ScriptedDispatch(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {}
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {
-        static constexpr Name kNames[] = {{L"UserInteraction", kUserInteraction}, {L"SetChannel", kSetChannel}};
-        return IdsOf(kNames, 2, names, count, ids);
+        return IdsOf(Derived::kNames, std::size(Derived::kNames), names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT* arg_error) noexcept override {
@@ -95,112 +95,118 @@ public:
             if (params == nullptr) return E_INVALIDARG;
             const std::shared_ptr<ScriptedState> state = state_;  // a script may drop the helper
             CallDepth depth(*state);
-            if (id == kUserInteraction) {
-                state->calls.push_back(L"UserInteraction");
-                if (state->script.during_call) state->script.during_call(L"UserInteraction");
-                return S_OK;
-            }
-            if (id != kSetChannel) return DISP_E_MEMBERNOTFOUND;
-            if (params->cArgs != 3) return DISP_E_BADPARAMCOUNT;
-            LONG channel = 0;
-            LONG value = 0;
-            LONG* channel_reference = nullptr;
-            LONG* value_reference = nullptr;
-            if (FAILED(ReadLong(*state, params->rgvarg[2], channel, channel_reference))) {
-                if (arg_error != nullptr) *arg_error = 2;
-                return DISP_E_TYPEMISMATCH;
-            }
-            if (FAILED(ReadLong(*state, params->rgvarg[1], value, value_reference))) {
-                if (arg_error != nullptr) *arg_error = 1;
-                return DISP_E_TYPEMISMATCH;
-            }
-            const bool immediate = V_VT(&params->rgvarg[0]) == VT_BOOL && V_BOOL(&params->rgvarg[0]) != 0;
-            state->calls.push_back(L"SetChannel " + std::to_wstring(channel) + L", " + std::to_wstring(value) +
-                                   (immediate ? L", true" : L", false"));
-            state->values[channel] = value;
-            if (state->script.writes_through_references) {
-                if (channel_reference != nullptr) *channel_reference = 511;
-                if (value_reference != nullptr) *value_reference = 254;
-            }
-            if (state->script.during_call) state->script.during_call(L"SetChannel");
-            return S_OK;
+            return static_cast<Derived*>(this)->Call(id, *params, state, result, arg_error);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
     }
+
+protected:
+    const std::shared_ptr<ScriptedState>& state() const noexcept { return state_; }
 
 private:
     std::shared_ptr<ScriptedState> state_;
 };
 
-class ScriptedObject final : public win::PlainDispatch<ScriptedObject> {
+class ScriptedStream final : public ScriptedDispatch<ScriptedStream> {
 public:
-    static constexpr bool kHoldsModule = false;
-    explicit ScriptedObject(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {}
+    static constexpr Name kNames[] = {{L"UserInteraction", kUserInteraction}, {L"SetChannel", kSetChannel}};
 
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) noexcept override {
-        static constexpr Name kNames[] = {{L"ChannelGetValue", kChannelGetValue}, {L"MyStream", kMyStream}};
-        return IdsOf(kNames, 2, names, count, ids);
+    explicit ScriptedStream(std::shared_ptr<ScriptedState> state) : ScriptedDispatch(std::move(state)) {
+        ++this->state()->live_streams;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO*, UINT* arg_error) noexcept override {
-        try {
-            if (result != nullptr) VariantInit(result);
-            if (params == nullptr) return E_INVALIDARG;
-            const std::shared_ptr<ScriptedState> state = state_;
-            CallDepth depth(*state);
-            win::Variant answer;
-            if (id == kMyStream) {
-                state->calls.push_back(L"MyStream");
-                if (state->script.during_call) state->script.during_call(L"MyStream");
-                Microsoft::WRL::ComPtr<IDispatch> stream = state->same_stream;
-                if (!stream || state->script.new_stream_each_read) {
-                    stream = win::Make<ScriptedStream>(state);
-                    if (!state->script.new_stream_each_read) state->same_stream = stream;
-                }
-                HRESULT hr = S_OK;
-                if (state->script.my_stream) {
-                    hr = state->script.my_stream(stream.Get(), *answer.get());
-                } else {
-                    V_VT(answer.get()) = VT_DISPATCH;
-                    V_DISPATCH(answer.get()) = stream.Detach();
-                }
-                if (FAILED(hr)) return hr;
-            } else if (id == kChannelGetValue) {
-                if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
-                LONG channel = 0;
-                LONG* reference = nullptr;
-                if (FAILED(ReadLong(*state, params->rgvarg[0], channel, reference))) {
-                    if (arg_error != nullptr) *arg_error = 0;
-                    return DISP_E_TYPEMISMATCH;
-                }
-                state->calls.push_back(L"ChannelGetValue " + std::to_wstring(channel));
-                if (state->script.writes_through_references && reference != nullptr) *reference = 509;
-                if (state->script.during_call) state->script.during_call(L"ChannelGetValue");
-                HRESULT hr = S_OK;
-                if (state->script.channel_get_value) {
-                    hr = state->script.channel_get_value(channel, *answer.get());
-                } else {
-                    V_VT(answer.get()) = VT_I4;
-                    V_I4(answer.get()) = state->values[channel];
-                }
-                if (FAILED(hr)) return hr;
-            } else {
-                return DISP_E_MEMBERNOTFOUND;
-            }
-            if (result != nullptr) {
-                *result = *answer.get();  // handed over
-                VariantInit(answer.get());
-            }
+    ~ScriptedStream() override { --state()->live_streams; }
+
+    HRESULT Call(DISPID id, const DISPPARAMS& params, const std::shared_ptr<ScriptedState>& state, VARIANT*,
+                 UINT* arg_error) {
+        if (id == kUserInteraction) {
+            state->calls.push_back(L"UserInteraction");
+            if (state->script.during_call) state->script.during_call(L"UserInteraction");
             return S_OK;
-        } catch (...) {
-            return E_OUTOFMEMORY;
         }
+        if (id != kSetChannel) return DISP_E_MEMBERNOTFOUND;
+        if (params.cArgs != 3) return DISP_E_BADPARAMCOUNT;
+        LONG channel = 0;
+        LONG value = 0;
+        LONG* channel_reference = nullptr;
+        LONG* value_reference = nullptr;
+        if (FAILED(ReadLong(*state, params.rgvarg[2], channel, channel_reference))) {
+            if (arg_error != nullptr) *arg_error = 2;
+            return DISP_E_TYPEMISMATCH;
+        }
+        if (FAILED(ReadLong(*state, params.rgvarg[1], value, value_reference))) {
+            if (arg_error != nullptr) *arg_error = 1;
+            return DISP_E_TYPEMISMATCH;
+        }
+        const bool immediate = V_VT(&params.rgvarg[0]) == VT_BOOL && V_BOOL(&params.rgvarg[0]) != 0;
+        state->calls.push_back(L"SetChannel " + std::to_wstring(channel) + L", " + std::to_wstring(value) +
+                              (immediate ? L", true" : L", false"));
+        state->values[channel] = value;
+        if (state->script.writes_through_references) {
+            if (channel_reference != nullptr) *channel_reference = 511;
+            if (value_reference != nullptr) *value_reference = 254;
+        }
+        if (state->script.during_call) state->script.during_call(L"SetChannel");
+        return S_OK;
+    }
+};
+
+class ScriptedObject final : public ScriptedDispatch<ScriptedObject> {
+public:
+    static constexpr Name kNames[] = {{L"ChannelGetValue", kChannelGetValue}, {L"MyStream", kMyStream}};
+
+    using ScriptedDispatch::ScriptedDispatch;
+
+    HRESULT Call(DISPID id, const DISPPARAMS& params, const std::shared_ptr<ScriptedState>& state,
+                 VARIANT* result, UINT* arg_error) {
+        win::Variant answer;
+        HRESULT hr = S_OK;
+        if (id == kMyStream) {
+            hr = ReadMyStream(state, answer);
+        } else if (id == kChannelGetValue) {
+            hr = ChannelGetValue(params, state, answer, arg_error);
+        } else {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        if (FAILED(hr)) return hr;
+        if (result != nullptr) {
+            *result = *answer.get();  // handed over
+            VariantInit(answer.get());
+        }
+        return S_OK;
     }
 
 private:
-    std::shared_ptr<ScriptedState> state_;
+    static HRESULT ReadMyStream(const std::shared_ptr<ScriptedState>& state, win::Variant& answer) {
+        state->calls.push_back(L"MyStream");
+        if (state->script.during_call) state->script.during_call(L"MyStream");
+        Microsoft::WRL::ComPtr<IDispatch> stream = state->same_stream;
+        if (!stream || state->script.new_stream_each_read) {
+            stream = win::Make<ScriptedStream>(state);
+            if (!state->script.new_stream_each_read) state->same_stream = stream;
+        }
+        if (state->script.my_stream) return state->script.my_stream(stream.Get(), *answer.get());
+        V_VT(answer.get()) = VT_DISPATCH;
+        V_DISPATCH(answer.get()) = stream.Detach();
+        return S_OK;
+    }
+    static HRESULT ChannelGetValue(const DISPPARAMS& params, const std::shared_ptr<ScriptedState>& state,
+                                   win::Variant& answer, UINT* arg_error) {
+        if (params.cArgs != 1) return DISP_E_BADPARAMCOUNT;
+        LONG channel = 0;
+        LONG* reference = nullptr;
+        if (FAILED(ReadLong(*state, params.rgvarg[0], channel, reference))) {
+            if (arg_error != nullptr) *arg_error = 0;
+            return DISP_E_TYPEMISMATCH;
+        }
+        state->calls.push_back(L"ChannelGetValue " + std::to_wstring(channel));
+        if (state->script.writes_through_references && reference != nullptr) *reference = 509;
+        if (state->script.during_call) state->script.during_call(L"ChannelGetValue");
+        if (state->script.channel_get_value) return state->script.channel_get_value(channel, *answer.get());
+        V_VT(answer.get()) = VT_I4;
+        V_I4(answer.get()) = state->values[channel];
+        return S_OK;
+    }
 };
 
 }  // namespace
