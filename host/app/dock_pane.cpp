@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "host/app/window_class.h"
 #include "win/com_error.h"
 
 namespace zorvane::host_app {
@@ -16,18 +17,6 @@ constexpr auto kFloatingBits =
 constexpr auto kFloatingExBits =
     static_cast<LONG_PTR>(WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_TOOLWINDOW);
 
-void RegisterPaneClass(WNDPROC procedure) {
-    WNDCLASSEXW pane_class{};
-    pane_class.cbSize = sizeof(pane_class);
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kPaneClass, &pane_class)) return;
-    pane_class.lpfnWndProc = procedure;
-    pane_class.hInstance = GetModuleHandleW(nullptr);
-    pane_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    pane_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    pane_class.lpszClassName = kPaneClass;
-    if (RegisterClassExW(&pane_class) == 0) win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), L"RegisterClassEx pane");
-}
-
 void ApplyFrame(HWND window) {
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -37,7 +26,7 @@ void ApplyFrame(HWND window) {
 
 void DockPane::Open(HWND parent, const RECT& place, int close_command, HFONT font) {
     if (open()) return;
-    RegisterPaneClass(WindowProc);
+    RegisterProgramClass(kPaneClass, WindowProc, {.background = ButtonFaceBrush()});
     close_command_ = close_command;
     LOGFONTW title_font{};
     GetObjectW(font, sizeof(title_font), &title_font);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "host/app/window_class.h"
 #include "win/com_error.h"
 
 namespace zorvane::host_app {
@@ -80,19 +81,6 @@ HMENU BuildMenu() {
     return bar;
 }
 
-void RegisterHostClass(WNDPROC procedure) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &window_class)) return;
-    window_class.lpfnWndProc = procedure;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    window_class.lpszClassName = kClassName;
-    if (RegisterClassExW(&window_class) == 0) win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), L"RegisterClassEx");
-}
-
 }  // namespace
 
 HostWindow::HostWindow(bool quiet)
@@ -107,7 +95,7 @@ HostWindow::~HostWindow() {
 }
 
 void HostWindow::Create(int show) {
-    RegisterHostClass(WindowProc);
+    RegisterProgramClass(kClassName, WindowProc, {.icon = IDI_APPLICATION, .background = ButtonFaceBrush()});
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);

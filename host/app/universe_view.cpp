@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "host/app/window_class.h"
 #include "win/gdi.h"
 #include "win/com_error.h"
 
@@ -37,22 +38,10 @@ HFONT MakeFont(int height, int weight) {
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
 }
 
-void RegisterViewClass(WNDPROC procedure) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &window_class)) return;
-    window_class.style = CS_DBLCLKS;
-    window_class.lpfnWndProc = procedure;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.hCursor = LoadCursorW(nullptr, IDC_HAND);
-    window_class.lpszClassName = kClassName;
-    if (RegisterClassExW(&window_class) == 0) win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), L"RegisterClassEx");
-}
-
 }  // namespace
 
 void UniverseView::Create(HWND parent, int x, int y, int id) {
-    RegisterViewClass(WindowProc);
+    RegisterProgramClass(kClassName, WindowProc, {.style = CS_DBLCLKS, .cursor = IDC_HAND});
     number_font_.reset(MakeFont(9, FW_NORMAL));
     value_font_.reset(MakeFont(11, FW_BOLD));
     HWND window = CreateWindowExW(0, kClassName, L"Universum", WS_CHILD | WS_VISIBLE, x, y, kWidth, kHeight,
