@@ -172,38 +172,37 @@ void HostCommands::PaneClosed() {
     frame_.CommandDone();
 }
 
+bool HostCommands::Ask(const wchar_t* name, bool (PluginSession::*call)(), bool* result) {
+    const bool answer = (session_.*call)();
+    log_.Note(L"> " + std::wstring(name) + L" -> " + BoolText(answer));
+    if (result != nullptr) *result = answer;
+    return answer;
+}
+
 bool HostCommands::Configure(bool* result) {
     return Run(L"Configure", [&] {
         log_.Note(L"> Configure");
         // The host's window is the active one while the plug-in asks for its settings.
         SetActiveWindow(frame_.window());
-        const bool answer = session_.Configure();
-        log_.Note(L"> Configure -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
+        Ask(L"Configure", &PluginSession::Configure, result);
     });
 }
 
 bool HostCommands::Enable(bool* result) {
     return Run(L"Enable", [&] {
-        const bool answer = session_.Enable();
-        log_.Note(L"> Enable -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
+        Ask(L"Enable", &PluginSession::Enable, result);
     });
 }
 
 bool HostCommands::Disable(bool* result) {
     return Run(L"Disable", [&] {
-        const bool answer = session_.Disable();
-        log_.Note(L"> Disable -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
+        Ask(L"Disable", &PluginSession::Disable, result);
     });
 }
 
 bool HostCommands::Term(bool* result) {
     return Run(L"Term", [&] {
-        const bool answer = session_.Term();
-        log_.Note(L"> Term -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
+        Ask(L"Term", &PluginSession::Term, result);
         // The host lets go of the plug-in after Term. Its window, loaded, would keep the
         // component in memory with its rules and interval: the host closes it (with its
         // pane when docked, as the close box does when floating), so that the component
@@ -246,9 +245,7 @@ bool HostCommands::SaveProjectData() {
 
 bool HostCommands::AskToSaveProjectData(bool* result) {
     return Run(L"Projekt", [&] {
-        const bool answer = session_.AskToSaveProjectData();
-        log_.Note(L"> AskToSaveProjectData -> " + BoolText(answer));
-        if (result != nullptr) *result = answer;
+        const bool answer = Ask(L"AskToSaveProjectData", &PluginSession::AskToSaveProjectData, result);
         frame_.ShowAnswer(L"AskToSaveProjectData", answer ? L"Das Plugin m\u00F6chte seine Projektdaten speichern."
                                                           : L"Das Plugin hat nichts zu speichern.");
     });

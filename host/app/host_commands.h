@@ -80,6 +80,9 @@ public:
 private:
     template <class Body>
     bool Run(const wchar_t* what, Body&& body);
+    // One of the plug-in's calls that answers yes or no, logged with its answer; result,
+    // when given, gets the answer too.
+    bool Ask(const wchar_t* name, bool (PluginSession::*call)(), bool* result);
     // The tool window's handle as the plug-in now answers it: its ticks are watched, and
     // a new window (the old one closed) is noted.
     HWND FollowToolWindow();

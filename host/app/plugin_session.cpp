@@ -29,6 +29,14 @@ void Check(HRESULT hr, const std::wstring& what) {
 
 bool IsTrue(VARIANT_BOOL value) { return value != VARIANT_FALSE; }
 
+// One of the plug-in's calls that answers yes or no.
+template <class Object, class Call>
+bool Answer(Object& object, Call call, const wchar_t* name) {
+    VARIANT_BOOL result = VARIANT_FALSE;
+    Check((object.*call)(&result), name);
+    return IsTrue(result);
+}
+
 // Invokes a member by name, as a host that knows the window only as IDispatch does.
 // The arguments come in the order they are written.
 win::Variant InvokeByName(IDispatch& object, const wchar_t* name, WORD flags,
@@ -218,38 +226,17 @@ std::wstring PluginSession::ToolWindowCaption() {
     return V_BSTR(caption.get()) != nullptr ? V_BSTR(caption.get()) : L"";
 }
 
-bool PluginSession::Configure() {
-    VARIANT_BOOL result = VARIANT_FALSE;
-    Check(plugin().Configure(&result), L"Configure");
-    return IsTrue(result);
-}
-
-bool PluginSession::Enable() {
-    VARIANT_BOOL result = VARIANT_FALSE;
-    Check(plugin().Enable(&result), L"Enable");
-    return IsTrue(result);
-}
-
-bool PluginSession::Disable() {
-    VARIANT_BOOL result = VARIANT_FALSE;
-    Check(plugin().Disable(&result), L"Disable");
-    return IsTrue(result);
-}
-
-bool PluginSession::Term() {
-    VARIANT_BOOL result = VARIANT_FALSE;
-    Check(plugin().Term(&result), L"Term");
-    return IsTrue(result);
-}
+bool PluginSession::Configure() { return Answer(plugin(), &IVELTPlugin::Configure, L"Configure"); }
+bool PluginSession::Enable() { return Answer(plugin(), &IVELTPlugin::Enable, L"Enable"); }
+bool PluginSession::Disable() { return Answer(plugin(), &IVELTPlugin::Disable, L"Disable"); }
+bool PluginSession::Term() { return Answer(plugin(), &IVELTPlugin::Term, L"Term"); }
 
 void PluginSession::ClearProjectData() { Check(tool().ClearProjectData(), L"ClearProjectData"); }
 void PluginSession::LoadProjectData() { Check(tool().LoadProjectData(), L"LoadProjectData"); }
 void PluginSession::SaveProjectData() { Check(tool().SaveProjectData(), L"SaveProjectData"); }
 
 bool PluginSession::AskToSaveProjectData() {
-    VARIANT_BOOL result = VARIANT_FALSE;
-    Check(tool().AskToSaveProjectData(&result), L"AskToSaveProjectData");
-    return IsTrue(result);
+    return Answer(tool(), &IVELTTool::AskToSaveProjectData, L"AskToSaveProjectData");
 }
 
 void PluginSession::SetViewMode(long mode) { Check(tool().put_ViewMode(mode), L"ViewMode"); }
