@@ -22,16 +22,15 @@ private:
     HDC dc_;
 };
 
-// The device context of a whole window, frame included (the screen's for null),
-// released at the end of its scope.
-class WindowDc {
+// A window's device context (the screen's for null), released at the end of its scope.
+class ReleasedDc {
 public:
-    explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetWindowDC(window)) {}
-    ~WindowDc() {
+    ReleasedDc(HWND window, HDC dc) noexcept : window_(window), dc_(dc) {}
+    ~ReleasedDc() {
         if (dc_ != nullptr) ReleaseDC(window_, dc_);
     }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
+    ReleasedDc(const ReleasedDc&) = delete;
+    ReleasedDc& operator=(const ReleasedDc&) = delete;
     HDC get() const noexcept { return dc_; }
 
 private:
@@ -39,21 +38,16 @@ private:
     HDC dc_;
 };
 
-// The device context of a window's client area (the screen's for null), released at the
-// end of its scope.
-class ClientDc {
+// The whole window's, frame included.
+class WindowDc : public ReleasedDc {
 public:
-    explicit ClientDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
-    ~ClientDc() {
-        if (dc_ != nullptr) ReleaseDC(window_, dc_);
-    }
-    ClientDc(const ClientDc&) = delete;
-    ClientDc& operator=(const ClientDc&) = delete;
-    HDC get() const noexcept { return dc_; }
+    explicit WindowDc(HWND window) noexcept : ReleasedDc(window, GetWindowDC(window)) {}
+};
 
-private:
-    HWND window_;
-    HDC dc_;
+// The client area's.
+class ClientDc : public ReleasedDc {
+public:
+    explicit ClientDc(HWND window) noexcept : ReleasedDc(window, GetDC(window)) {}
 };
 
 // An object selected into a device context until the end of its scope.
@@ -68,5 +62,18 @@ private:
     HDC dc_;
     HGDIOBJ previous_;
 };
+
+// The description of a 32-bit bitmap of width x height pixels, top row first: the order
+// pixels are read and compared in.
+inline BITMAPINFO TopDownBitmapInfo(int width, int height) noexcept {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
 
 }  // namespace zorvane::win

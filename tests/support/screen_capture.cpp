@@ -5,11 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <type_traits>
 
 #include "tests/support/pump.h"
 #include "win/com_error.h"
+#include "win/gdi.h"
 #include "win/handles.h"
 
 using Microsoft::WRL::ComPtr;
@@ -18,17 +17,6 @@ namespace zorvane::test {
 namespace {
 
 [[noreturn]] void ThrowLast(const wchar_t* what) { win::ThrowHr(HRESULT_FROM_WIN32(GetLastError()), what); }
-
-struct DeleteMemoryDc {
-    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
-};
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DeleteMemoryDc>;
-
-struct ReleaseWindowDc {
-    HWND window;
-    void operator()(HDC dc) const noexcept { ReleaseDC(window, dc); }
-};
-using WindowDc = std::unique_ptr<std::remove_pointer_t<HDC>, ReleaseWindowDc>;
 
 // The pixels of `area` (screen coordinates) inside the window, copied from its own
 // device context: what it shows, children included.
@@ -40,27 +28,22 @@ Image Capture(HWND window, const RECT& area) {
     image.height = area.bottom - area.top;
     if (image.width <= 0 || image.height <= 0) win::ThrowHr(E_INVALIDARG, L"window without size");
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-
-    const WindowDc window_dc(GetWindowDC(window), ReleaseWindowDc{window});
-    if (!window_dc) ThrowLast(L"GetWindowDC");
+    const BITMAPINFO info = win::TopDownBitmapInfo(image.width, image.height);
+    const win::WindowDc window_dc(window);
+    if (window_dc.get() == nullptr) ThrowLast(L"GetWindowDC");
     HDC source = window_dc.get();
-    const MemoryDc memory(CreateCompatibleDC(source));
-    if (!memory) ThrowLast(L"CreateCompatibleDC");
+    const win::MemoryDc memory(source);
+    if (memory.get() == nullptr) ThrowLast(L"CreateCompatibleDC");
     void* bits = nullptr;
     const win::UniqueBitmap bitmap(CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap) ThrowLast(L"CreateDIBSection");
-    const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-    const BOOL copied = BitBlt(memory.get(), 0, 0, image.width, image.height, source, area.left - frame.left,
-                               area.top - frame.top, SRCCOPY);
-    GdiFlush();
-    SelectObject(memory.get(), previous);
+    BOOL copied = FALSE;
+    {
+        const win::Selection selected(memory.get(), bitmap.get());
+        copied = BitBlt(memory.get(), 0, 0, image.width, image.height, source, area.left - frame.left,
+                        area.top - frame.top, SRCCOPY);
+        GdiFlush();
+    }
     if (!copied) ThrowLast(L"BitBlt");
 
     const auto* first = static_cast<const std::uint32_t*>(bits);
