@@ -53,12 +53,15 @@ struct Fixture {
     }
 }
 
-void Tick(benchmark::State& state, int count, double level) {
+// Times one way of running the rules' calls against the fixture's port, whose type stays
+// unknown to the loop.
+template <class Run>
+void Measure(benchmark::State& state, int count, double level, Run run) {
     Fixture fixture(count, level);
     ChannelPort* port = &fixture.port;
-    benchmark::DoNotOptimize(port);  // the port's type stays unknown to the loop
+    benchmark::DoNotOptimize(port);
     for (auto _ : state) {
-        RunClampTick(fixture.table, *port);
+        run(fixture, *port);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * count);
@@ -66,17 +69,12 @@ void Tick(benchmark::State& state, int count, double level) {
         static_cast<double>(fixture.port.writes) / static_cast<double>(state.iterations());
 }
 
+void Tick(benchmark::State& state, int count, double level) {
+    Measure(state, count, level, [](const Fixture& fixture, ChannelPort& port) { RunClampTick(fixture.table, port); });
+}
+
 void Floor(benchmark::State& state, int count, double level) {
-    Fixture fixture(count, level);
-    ChannelPort* port = &fixture.port;
-    benchmark::DoNotOptimize(port);
-    for (auto _ : state) {
-        FloorTick(fixture.rules, *port);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * count);
-    state.counters["writes_per_tick"] =
-        static_cast<double>(fixture.port.writes) / static_cast<double>(state.iterations());
+    Measure(state, count, level, [](const Fixture& fixture, ChannelPort& port) { FloorTick(fixture.rules, port); });
 }
 
 std::string Name(const char* kind, const Scenario& scenario, int count) {
