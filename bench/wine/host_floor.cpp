@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "host/standin/plugin_helper.h"
+#include "tests/support/variants.h"
 
 namespace zorvane::bench {
 namespace {
@@ -40,13 +41,7 @@ void Write(IDispatch* helper, LONG channel, LONG value) {
     }
     IDispatch* stream = ReadStream(helper, holder);
     // DISPPARAMS lists the arguments last first: immediate, value, channel.
-    VARIANT arguments[3];
-    V_VT(&arguments[0]) = VT_BOOL;
-    V_BOOL(&arguments[0]) = VARIANT_TRUE;
-    V_VT(&arguments[1]) = VT_I4 | VT_BYREF;
-    V_I4REF(&arguments[1]) = &value;
-    V_VT(&arguments[2]) = VT_I4 | VT_BYREF;
-    V_I4REF(&arguments[2]) = &channel;
+    VARIANT arguments[3] = {test::BoolVariant(true), test::LongReference(value), test::LongReference(channel)};
     DISPPARAMS params{arguments, nullptr, 3, 0};
     VariantInit(&ignored);
     const HRESULT hr = stream->Invoke(standin::kSetChannelId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
@@ -62,9 +57,7 @@ unsigned FloorTick(IDispatch* helper, const std::vector<FloorRule>& rules) {
     unsigned writes = 0;
     for (const FloorRule& rule : rules) {
         LONG channel = rule.channel;
-        VARIANT argument;
-        V_VT(&argument) = VT_I4 | VT_BYREF;
-        V_I4REF(&argument) = &channel;
+        VARIANT argument = test::LongReference(channel);
         DISPPARAMS params{&argument, nullptr, 1, 0};
         VARIANT result;
         VariantInit(&result);

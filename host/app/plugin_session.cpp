@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/standin/plugin_helper.h"
+#include "tests/support/variants.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 
@@ -63,13 +64,6 @@ win::Variant InvokeByName(IDispatch& object, const wchar_t* name, WORD flags,
     }
     Check(hr, name);
     return result;
-}
-
-VARIANT Long(long value) {
-    VARIANT variant;
-    V_VT(&variant) = VT_I4;
-    V_I4(&variant) = value;
-    return variant;
 }
 
 long LongOf(win::Variant value, const wchar_t* what) {
@@ -187,7 +181,7 @@ void PluginSession::ShowToolWindow(IDispatch* owner_form) {
     }
     // Show 0, <form>: modeless, owned by the form's window. The VARIANT borrows the
     // reference the caller holds for the length of the call.
-    VARIANT arguments[2] = {Long(0), {}};
+    VARIANT arguments[2] = {test::LongVariant(0), {}};
     V_VT(&arguments[1]) = VT_DISPATCH;
     V_DISPATCH(&arguments[1]) = owner_form;
     InvokeByName(*tool_window_.Get(), L"Show", DISPATCH_METHOD, arguments);
@@ -201,7 +195,8 @@ HWND PluginSession::ToolWindowHandle() {
 
 void PluginSession::MoveToolWindow(const TwipsPlace& place) {
     tool();
-    VARIANT arguments[4] = {Long(place.left), Long(place.top), Long(place.width), Long(place.height)};
+    VARIANT arguments[4] = {test::LongVariant(place.left), test::LongVariant(place.top),
+                             test::LongVariant(place.width), test::LongVariant(place.height)};
     InvokeByName(*tool_window_.Get(), L"Move", DISPATCH_METHOD, arguments);
 }
 

@@ -13,18 +13,14 @@
 #include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
 #include "host/standin/universe.h"
+#include "tests/support/variants.h"
 #include "win/handles.h"
 
-using Microsoft::WRL::ComPtr;
-using zorvane::standin::ChannelWrite;
-using zorvane::standin::Fault;
-using zorvane::standin::FaultKind;
-using zorvane::standin::MakePluginHelper;
-using zorvane::standin::StandinHost;
-using zorvane::standin::Universe;
-using zorvane::win::Variant;
-
+namespace zorvane::standin {
 namespace {
+
+using Microsoft::WRL::ComPtr;
+using win::Variant;
 
 TEST(Universe, KeepsFaderValuesAndRecordsOnlyThePluginsWrites) {
     Universe universe;
@@ -112,9 +108,7 @@ protected:
 
     // ChannelGetValue by name with the channel by reference; the answer and EXCEPINFO.
     HRESULT ReadByName(LONG& channel, Variant& result, EXCEPINFO& excep) {
-        VARIANT argument;
-        V_VT(&argument) = VT_I4 | VT_BYREF;
-        V_I4REF(&argument) = &channel;
+        VARIANT argument = test::LongReference(channel);
         DISPPARAMS params{&argument, nullptr, 1, 0};
         excep = EXCEPINFO{};
         return helper_->Invoke(IdOf(helper_.Get(), L"ChannelGetValue"), IID_NULL, LOCALE_USER_DEFAULT,
@@ -133,11 +127,11 @@ TEST_F(HelperTest, NamesAreFoundWhateverTheirCase) {
         DISPID id;
     };
     const Case cases[] = {
-        {L"ChannelGetValue", false, zorvane::standin::kChannelGetValueId},
-        {L"channelgetvalue", false, zorvane::standin::kChannelGetValueId},
-        {L"MYSTREAM", false, zorvane::standin::kMyStreamId},
-        {L"UserInteraction", true, zorvane::standin::kUserInteractionId},
-        {L"setchannel", true, zorvane::standin::kSetChannelId},
+        {L"ChannelGetValue", false, kChannelGetValueId},
+        {L"channelgetvalue", false, kChannelGetValueId},
+        {L"MYSTREAM", false, kMyStreamId},
+        {L"UserInteraction", true, kUserInteractionId},
+        {L"setchannel", true, kSetChannelId},
     };
     ComPtr<IDispatch> stream;
     ASSERT_EQ(helper_->get_MyStream(&stream), S_OK);
@@ -165,7 +159,7 @@ TEST_F(HelperTest, ChannelGetValueTakesTheChannelByReferenceOrByValue) {
     V_VT(&by_value) = VT_I4;
     V_I4(&by_value) = 9;
     DISPPARAMS params{&by_value, nullptr, 1, 0};
-    ASSERT_EQ(helper_->Invoke(zorvane::standin::kChannelGetValueId, IID_NULL, LOCALE_USER_DEFAULT,
+    ASSERT_EQ(helper_->Invoke(kChannelGetValueId, IID_NULL, LOCALE_USER_DEFAULT,
                               DISPATCH_METHOD, &params, result.put(), nullptr, nullptr),
               S_OK);
     EXPECT_EQ(V_I4(result.get()), 99);
@@ -198,13 +192,7 @@ TEST_F(HelperTest, WritesGoThroughTheStreamByNameAndThroughItsVtable) {
     ASSERT_EQ(helper_->get_MyStream(&stream), S_OK);
     LONG channel = 12;
     LONG value = 200;
-    VARIANT arguments[3];
-    V_VT(&arguments[0]) = VT_BOOL;
-    V_BOOL(&arguments[0]) = VARIANT_FALSE;
-    V_VT(&arguments[1]) = VT_I4 | VT_BYREF;
-    V_I4REF(&arguments[1]) = &value;
-    V_VT(&arguments[2]) = VT_I4 | VT_BYREF;
-    V_I4REF(&arguments[2]) = &channel;
+    VARIANT arguments[3] = {test::BoolVariant(false), test::LongReference(value), test::LongReference(channel)};
     DISPPARAMS params{arguments, nullptr, 3, 0};
     ASSERT_EQ(stream->Invoke(IdOf(stream.Get(), L"SetChannel"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                              &params, nullptr, nullptr, nullptr),
@@ -321,7 +309,7 @@ TEST_F(HelperTest, OddRepliesAndFaultsThatDoNotFitTheirCall) {
             ASSERT_EQ(ReadByName(channel, result, excep), S_OK);
             EXPECT_EQ(result.type(), VT_I4);
         } else {
-            ASSERT_EQ(helper_->Invoke(zorvane::standin::kMyStreamId, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
+            ASSERT_EQ(helper_->Invoke(kMyStreamId, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
                                       result.put(), nullptr, nullptr),
                       S_OK);
             EXPECT_EQ(result.type(), VT_DISPATCH);
@@ -330,7 +318,7 @@ TEST_F(HelperTest, OddRepliesAndFaultsThatDoNotFitTheirCall) {
 
         host_->InjectFault({host_->calls_made() + 1, c.kind});
         if (c.on_stream_read) {
-            ASSERT_EQ(helper_->Invoke(zorvane::standin::kMyStreamId, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
+            ASSERT_EQ(helper_->Invoke(kMyStreamId, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
                                       result.put(), nullptr, nullptr),
                       S_OK);
             if (c.type == VT_DISPATCH) {
@@ -373,3 +361,4 @@ TEST_F(HelperTest, AReplySetForAChannelReplacesItsValue) {
 }
 
 }  // namespace
+}  // namespace zorvane::standin
