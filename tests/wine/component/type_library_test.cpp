@@ -3,21 +3,11 @@
 // (ZORVANE_DLL_UNDER_TEST).
 #include <gtest/gtest.h>
 
+#include "tests/support/type_descriptions.h"
 #include "tests/wine/component/component_support.h"
 
 namespace zorvane::test {
 namespace {
-
-struct TypeAttr {
-    ComPtr<ITypeInfo> info;
-    TYPEATTR* attr = nullptr;
-    explicit TypeAttr(ComPtr<ITypeInfo> from) : info(std::move(from)) { info->GetTypeAttr(&attr); }
-    ~TypeAttr() {
-        if (attr != nullptr) info->ReleaseTypeAttr(attr);
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-};
 
 std::wstring NameOf(ITypeInfo* info) {
     win::Bstr name;
@@ -41,16 +31,10 @@ protected:
 };
 
 TEST_F(TypeLibraryTest, IdentifiesTheLibrary) {
-    TLIBATTR* attr = nullptr;
-    ASSERT_EQ(library_->GetLibAttr(&attr), S_OK);
-    EXPECT_EQ(attr->guid, kLibraryId);
-    EXPECT_EQ(attr->wMajorVerNum, 1);
-    EXPECT_EQ(attr->wMinorVerNum, 0);
-    EXPECT_EQ(attr->lcid, 0u);
-    EXPECT_EQ(attr->syskind, ZorvaneDllKind().syskind);
+    const LibAttr attr(library_);
+    EXPECT_EQ(IdentityOf(*attr), (LibraryIdentity{kLibraryId, 1, 0, 0, ZorvaneDllKind().syskind}));
     // "Has a disk image" is the loader's note, not a flag of the library.
     EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, 0);
-    library_->ReleaseTLibAttr(attr);
 
     win::Bstr name;
     win::Bstr help;
@@ -83,17 +67,17 @@ TEST_F(TypeLibraryTest, HoldsExactlyTheDefaultInterfaceAndTheClass) {
         const Case& c = cases[index];
         SCOPED_TRACE(testing::Message() << c.name);
         const TypeAttr type(TypeInfo(index));
-        EXPECT_EQ(NameOf(type.info.Get()), c.name);
-        EXPECT_EQ(type.attr->guid, c.guid);
-        EXPECT_EQ(type.attr->typekind, c.kind);
-        EXPECT_EQ(type.attr->wTypeFlags, c.flags);
-        EXPECT_EQ(type.attr->cFuncs, c.functions);
-        EXPECT_EQ(type.attr->cImplTypes, c.implemented);
-        EXPECT_EQ(type.attr->wMajorVerNum, 1);
-        EXPECT_EQ(type.attr->wMinorVerNum, 0);
+        EXPECT_EQ(NameOf(type.owner()), c.name);
+        EXPECT_EQ(type->guid, c.guid);
+        EXPECT_EQ(type->typekind, c.kind);
+        EXPECT_EQ(type->wTypeFlags, c.flags);
+        EXPECT_EQ(type->cFuncs, c.functions);
+        EXPECT_EQ(type->cImplTypes, c.implemented);
+        EXPECT_EQ(type->wMajorVerNum, 1);
+        EXPECT_EQ(type->wMinorVerNum, 0);
 
         win::Bstr help;
-        type.info->GetDocumentation(MEMBERID_NIL, nullptr, help.put(), nullptr, nullptr);
+        type.owner()->GetDocumentation(MEMBERID_NIL, nullptr, help.put(), nullptr, nullptr);
         EXPECT_TRUE(help.view().empty());
     }
 }
@@ -113,10 +97,10 @@ TEST_F(TypeLibraryTest, TheDefaultInterfaceHasOnlyPluginName) {
     ASSERT_EQ(dispatch_view->GetRefTypeOfImplType(-1, &interface_reference), S_OK);
     ASSERT_EQ(dispatch_view->GetRefTypeInfo(interface_reference, &interface_view), S_OK);
     const TypeAttr type(interface_view);
-    EXPECT_EQ(type.attr->typekind, TKIND_INTERFACE);
-    EXPECT_EQ(type.attr->wTypeFlags, TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
+    EXPECT_EQ(type->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(type->wTypeFlags, TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
                                          TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE);
-    ASSERT_EQ(type.attr->cFuncs, 1);
+    ASSERT_EQ(type->cFuncs, 1);
 
     FUNCDESC* function = nullptr;
     ASSERT_EQ(interface_view->GetFuncDesc(0, &function), S_OK);
@@ -171,18 +155,16 @@ TEST_F(TypeLibraryTest, TheClassListsItsThreeInterfacesInOrder) {
         ASSERT_EQ(coclass->GetRefTypeInfo(reference, &implemented), S_OK);
         EXPECT_EQ(NameOf(implemented.Get()), c.name);
         const TypeAttr type(implemented);
-        EXPECT_EQ(type.attr->guid, c.iid);
+        EXPECT_EQ(type->guid, c.iid);
 
         // The host's interfaces resolve into the host's own library, not a copy.
         ComPtr<ITypeLib> container;
         UINT position = 0;
         ASSERT_EQ(implemented->GetContainingTypeLib(&container, &position), S_OK);
-        TLIBATTR* attr = nullptr;
-        ASSERT_EQ(container->GetLibAttr(&attr), S_OK);
+        const LibAttr attr(container);
         EXPECT_EQ(attr->guid, c.library);
         EXPECT_EQ(attr->wMajorVerNum, c.major);
         EXPECT_EQ(attr->wMinorVerNum, c.minor);
-        container->ReleaseTLibAttr(attr);
     }
 }
 

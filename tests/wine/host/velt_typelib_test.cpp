@@ -6,31 +6,32 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "VELTTypeLib.h"
 #include "host/standin/host_library.h"
 #include "host/standin/module_info.h"
+#include "tests/support/private_classes_root.h"
+#include "tests/support/temporary_copy.h"
+#include "tests/support/type_descriptions.h"
 #include "tests/support/windows_kind.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 
-using Microsoft::WRL::ComPtr;
-using zorvane::standin::IStandinRecorder;
-using zorvane::standin::ModuleInfoClassOverride;
-using zorvane::standin::RecordedCalls;
-using zorvane::win::Bstr;
-using zorvane::win::Variant;
-
+namespace zorvane::standin {
 namespace {
+
+using Microsoft::WRL::ComPtr;
+using win::Bstr;
+using test::FuncDesc;
+using test::TypeAttr;
+using win::Variant;
 
 constexpr GUID kLibraryId = {0x2EC5C0F2, 0x8A43, 0x4D51, {0xA6, 0x46, 0x7D, 0xD3, 0x6F, 0x74, 0xC6, 0x12}};
 
 std::wstring LibraryPath() {
-    std::wstring path = zorvane::standin::ModulePath(nullptr);
+    std::wstring path = ModulePath(nullptr);
     return path.substr(0, path.find_last_of(L'\\') + 1) + L"VELTTypeLib.dll";
 }
 
@@ -39,30 +40,6 @@ GUID Guid(const wchar_t* text) {
     EXPECT_EQ(CLSIDFromString(text, &guid), S_OK) << "bad GUID text";
     return guid;
 }
-
-struct TypeAttr {
-    ComPtr<ITypeInfo> info;
-    TYPEATTR* attr = nullptr;
-    explicit TypeAttr(ComPtr<ITypeInfo> from) : info(std::move(from)) {
-        EXPECT_EQ(info->GetTypeAttr(&attr), S_OK);
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    ~TypeAttr() {
-        if (attr) info->ReleaseTypeAttr(attr);
-    }
-};
-
-struct FuncDesc {
-    ITypeInfo* info;
-    FUNCDESC* desc = nullptr;
-    FuncDesc(ITypeInfo* from, UINT index) : info(from) { EXPECT_EQ(info->GetFuncDesc(index, &desc), S_OK); }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    ~FuncDesc() {
-        if (desc) info->ReleaseFuncDesc(desc);
-    }
-};
 
 // The vtable side of a dual interface's dispatch type information.
 ComPtr<ITypeInfo> VtableSide(ITypeInfo* dispatch) {
@@ -147,14 +124,9 @@ protected:
 };
 
 TEST_P(HostLibrary, IsVersion22OfTheHostLibrary) {
-    TLIBATTR* attr = nullptr;
-    ASSERT_EQ(library_->GetLibAttr(&attr), S_OK);
-    EXPECT_EQ(attr->guid, kLibraryId);
-    EXPECT_EQ(attr->wMajorVerNum, 2);
-    EXPECT_EQ(attr->wMinorVerNum, 2);
-    EXPECT_EQ(attr->lcid, 0u);
-    EXPECT_EQ(attr->syskind, zorvane::test::kThisProgram.syskind) << "built in this program's tree";
-    library_->ReleaseTLibAttr(attr);
+    EXPECT_EQ(test::IdentityOf(*test::LibAttr(library_)),
+              (test::LibraryIdentity{kLibraryId, 2, 2, 0, test::kThisProgram.syskind}))
+        << "built in this program's tree";
 }
 
 TEST_P(HostLibrary, InterfacesAreDualWithTheirMembersInSlotOrder) {
@@ -164,23 +136,23 @@ TEST_P(HostLibrary, InterfacesAreDualWithTheirMembersInSlotOrder) {
         ASSERT_EQ(library_->GetTypeInfoOfGuid(expected.iid, &dispatch), S_OK);
         {
             const TypeAttr attr(dispatch);
-            EXPECT_EQ(attr.attr->typekind, TKIND_DISPATCH);
-            EXPECT_NE(attr.attr->wTypeFlags & TYPEFLAG_FDUAL, 0);
+            EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+            EXPECT_NE(attr->wTypeFlags & TYPEFLAG_FDUAL, 0);
         }
         const ComPtr<ITypeInfo> vtable = VtableSide(dispatch.Get());
         const TypeAttr attr(vtable);
-        EXPECT_EQ(attr.attr->typekind, TKIND_INTERFACE);
-        EXPECT_EQ(attr.attr->guid, expected.iid);
-        ASSERT_EQ(attr.attr->cFuncs, expected.members.size());
-        for (UINT i = 0; i < attr.attr->cFuncs; ++i) {
+        EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+        EXPECT_EQ(attr->guid, expected.iid);
+        ASSERT_EQ(attr->cFuncs, expected.members.size());
+        for (UINT i = 0; i < attr->cFuncs; ++i) {
             const FuncDesc func(vtable.Get(), i);
             const Member& member = expected.members[i];
             SCOPED_TRACE(testing::Message() << "slot " << i);
-            EXPECT_EQ(func.desc->memid, member.id);
-            EXPECT_EQ(func.desc->invkind, member.kind);
+            EXPECT_EQ(func->memid, member.id);
+            EXPECT_EQ(func->invkind, member.kind);
             // After IUnknown's three and IDispatch's four.
-            EXPECT_EQ(func.desc->oVft, zorvane::test::ReadOffsetOfSlot(7 + i));
-            EXPECT_EQ(MemberName(vtable.Get(), func.desc->memid), member.name);
+            EXPECT_EQ(func->oVft, test::ReadOffsetOfSlot(7 + i));
+            EXPECT_EQ(MemberName(vtable.Get(), func->memid), member.name);
         }
     }
 }
@@ -190,9 +162,9 @@ TEST_P(HostLibrary, InitTakesTwoTextsAndTheHelperByReference) {
     ASSERT_EQ(library_->GetTypeInfoOfGuid(Guid(L"{4C57BCAF-A427-42A8-BB5C-6D34F421F3B3}"), &dispatch), S_OK);
     const ComPtr<ITypeInfo> vtable = VtableSide(dispatch.Get());
     const FuncDesc init(vtable.Get(), 3);
-    ASSERT_EQ(init.desc->memid, 0x6003000B);
-    ASSERT_EQ(init.desc->cParams, 4);
-    const ELEMDESC* params = init.desc->lprgelemdescParam;
+    ASSERT_EQ(init->memid, 0x6003000B);
+    ASSERT_EQ(init->cParams, 4);
+    const ELEMDESC* params = init->lprgelemdescParam;
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(params[i].tdesc.vt, VT_BSTR);
         EXPECT_EQ(params[i].paramdesc.wParamFlags & (PARAMFLAG_FIN | PARAMFLAG_FOUT), PARAMFLAG_FIN);
@@ -205,7 +177,7 @@ TEST_P(HostLibrary, InitTakesTwoTextsAndTheHelperByReference) {
     ComPtr<ITypeInfo> helper_info;
     ASSERT_EQ(vtable->GetRefTypeInfo(helper.lptdesc->lptdesc->hreftype, &helper_info), S_OK);
     const TypeAttr helper_attr(helper_info);
-    EXPECT_EQ(helper_attr.attr->guid, Guid(L"{FD56FCFE-99F8-4131-B69A-69BE8550C871}"));
+    EXPECT_EQ(helper_attr->guid, Guid(L"{FD56FCFE-99F8-4131-B69A-69BE8550C871}"));
 
     EXPECT_EQ(params[3].tdesc.vt, VT_PTR);
     EXPECT_EQ(params[3].tdesc.lptdesc->vt, VT_BOOL);
@@ -216,9 +188,9 @@ TEST_P(HostLibrary, TheModuleInformationClassIsCreatableWithItsInterfaceAsDefaul
     ComPtr<ITypeInfo> coclass;
     ASSERT_EQ(library_->GetTypeInfoOfGuid(Guid(L"{89F7A844-50F6-4BC4-B950-8C49C3242067}"), &coclass), S_OK);
     const TypeAttr attr(coclass);
-    EXPECT_EQ(attr.attr->typekind, TKIND_COCLASS);
-    EXPECT_NE(attr.attr->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
-    ASSERT_EQ(attr.attr->cImplTypes, 1);
+    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+    EXPECT_NE(attr->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
+    ASSERT_EQ(attr->cImplTypes, 1);
     INT flags = 0;
     ASSERT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
     EXPECT_NE(flags & IMPLTYPEFLAG_FDEFAULT, 0);
@@ -227,7 +199,7 @@ TEST_P(HostLibrary, TheModuleInformationClassIsCreatableWithItsInterfaceAsDefaul
     ComPtr<ITypeInfo> implemented;
     ASSERT_EQ(coclass->GetRefTypeInfo(reference, &implemented), S_OK);
     const TypeAttr implemented_attr(implemented);
-    EXPECT_EQ(implemented_attr.attr->guid, Guid(L"{CFE4666B-0ABF-433D-A051-6F38B237F340}"));
+    EXPECT_EQ(implemented_attr->guid, Guid(L"{CFE4666B-0ABF-433D-A051-6F38B237F340}"));
 }
 
 INSTANTIATE_TEST_SUITE_P(FromFileAndRegistry, HostLibrary, ::testing::Values(false, true),
@@ -497,7 +469,7 @@ Function Export(HMODULE module, const char* name) {
 }
 
 TEST(Exports, ServeOneClassRefuseAggregationAndTellWhenTheyMayGo) {
-    const zorvane::win::UniqueModule module(LoadLibraryW(LibraryPath().c_str()));
+    const win::UniqueModule module(LoadLibraryW(LibraryPath().c_str()));
     ASSERT_TRUE(module);
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
@@ -534,46 +506,12 @@ TEST(Exports, ServeOneClassRefuseAggregationAndTellWhenTheyMayGo) {
 // DLL to register there, for as long as it lives.
 class PrivateRegistration {
 public:
-    PrivateRegistration() {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = std::filesystem::path(temp) / L"velt-typelib-registration-test";
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-        copy_ = (folder_ / L"VELTTypeLib.dll").wstring();
-        std::filesystem::copy_file(LibraryPath(), copy_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            throw std::runtime_error("no private key");
-        root_.reset(key);
-        if (RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) != ERROR_SUCCESS)
-            throw std::runtime_error("RegOverridePredefKey failed");
-    }
-    ~PrivateRegistration() {
-        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-        root_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    PrivateRegistration(const PrivateRegistration&) = delete;
-    PrivateRegistration& operator=(const PrivateRegistration&) = delete;
-
-    const std::wstring& copy() const { return copy_; }
-    // A key below the private root, opened for reading; empty when absent.
-    zorvane::win::UniqueRegistryKey Open(const std::wstring& path) const {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root_.get(), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
-        return zorvane::win::UniqueRegistryKey(key);
-    }
+    const std::wstring& copy() const { return copy_.path(); }
+    win::UniqueRegistryKey Open(const std::wstring& path) const { return classes_.Open(path); }
 
 private:
-    static constexpr wchar_t kRoot[] = L"Software\\VeltTypeLibRegistrationTest";
-    std::filesystem::path folder_;
-    std::wstring copy_;
-    zorvane::win::UniqueRegistryKey root_;
+    test::TemporaryCopy copy_{L"velt-typelib-registration-test", LibraryPath()};
+    test::PrivateClassesRoot classes_{L"Software\\VeltTypeLibRegistrationTest"};
 };
 
 DWORD SubkeyCount(HKEY key) {
@@ -589,7 +527,7 @@ DWORD SubkeyCount(HKEY key) {
 // that kind: nothing of the registration is left.
 TEST(Registration, ACopyRegistersUnderItsKindAndUnregistersWithoutTrace) {
     const PrivateRegistration registration;
-    const zorvane::win::UniqueModule module(LoadLibraryW(registration.copy().c_str()));
+    const win::UniqueModule module(LoadLibraryW(registration.copy().c_str()));
     ASSERT_TRUE(module);
     using Entry = HRESULT(STDAPICALLTYPE*)();
     const auto register_server = Export<Entry>(module.get(), "DllRegisterServer");
@@ -604,10 +542,10 @@ TEST(Registration, ACopyRegistersUnderItsKindAndUnregistersWithoutTrace) {
     EXPECT_EQ(SubkeyCount(platforms.get()), 1u) << "one kind only";
     wchar_t path[MAX_PATH] = {};
     DWORD size = sizeof(path);
-    ASSERT_EQ(RegGetValueW(platforms.get(), zorvane::test::kThisProgram.platform_key, nullptr, RRF_RT_REG_SZ, nullptr,
+    ASSERT_EQ(RegGetValueW(platforms.get(), test::kThisProgram.platform_key, nullptr, RRF_RT_REG_SZ, nullptr,
                            path, &size),
               ERROR_SUCCESS)
-        << "no " << zorvane::test::kThisProgram.name << " key";
+        << "no " << test::kThisProgram.name << " key";
     EXPECT_EQ(CompareStringOrdinal(path, -1, registration.copy().c_str(), -1, TRUE), CSTR_EQUAL);
     EXPECT_TRUE(registration.Open(class_key));
 
@@ -618,3 +556,4 @@ TEST(Registration, ACopyRegistersUnderItsKindAndUnregistersWithoutTrace) {
 }
 
 }  // namespace
+}  // namespace zorvane::standin
