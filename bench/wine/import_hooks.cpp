@@ -16,23 +16,26 @@ constexpr std::size_t Index(Import import) { return static_cast<std::size_t>(imp
 ImportCounts g_counts;
 std::array<void*, static_cast<std::size_t>(Import::kCount)> g_originals{};
 
+// Counts a call of the import and passes it on to the original, called as Function.
+template <Import Which, class Function, class... Arguments>
+auto CountAndForward(Arguments... arguments) {
+    ++g_counts.calls[Index(Which)];
+    return reinterpret_cast<Function>(g_originals[Index(Which)])(arguments...);
+}
+
 // One counting stand-in per import, with the import's own calling convention and
 // parameters, deduced from its declaration.
 template <Import Which, class Result, class... Arguments>
 struct Stdcall {
     static Result WINAPI Call(Arguments... arguments) {
-        ++g_counts.calls[Index(Which)];
-        using Function = Result(WINAPI*)(Arguments...);
-        return reinterpret_cast<Function>(g_originals[Index(Which)])(arguments...);
+        return CountAndForward<Which, Result(WINAPI*)(Arguments...)>(arguments...);
     }
 };
 
 template <Import Which, class Result, class... Arguments>
 struct Cdecl {
     static Result __cdecl Call(Arguments... arguments) {
-        ++g_counts.calls[Index(Which)];
-        using Function = Result(__cdecl*)(Arguments...);
-        return reinterpret_cast<Function>(g_originals[Index(Which)])(arguments...);
+        return CountAndForward<Which, Result(__cdecl*)(Arguments...)>(arguments...);
     }
 };
 
