@@ -63,7 +63,7 @@ protected:
 TEST_F(VeltZorvaneTest, ReadChannelValuePassesTheCallersChannelByReference) {
     host_->universe.SetFromFader(5, 3);
     std::int32_t channel = 5;
-    vz::ReadChannelValue(channel);
+    EXPECT_EQ(vz::HostChannels().ReadChannelValue(channel), 3.0);
 
     ASSERT_EQ(host_->trace.calls().size(), 1u);
     const auto& call = host_->trace.calls()[0];
@@ -105,8 +105,8 @@ TEST_F(VeltZorvaneTest, SetChannelValueReadsTheStreamForEachCallAndKeepsNone) {
 
 TEST_F(VeltZorvaneTest, HelperNamesAreLookedUpOncePerHelper) {
     std::int32_t channel = 1;
-    vz::ReadChannelValue(channel);
-    vz::ReadChannelValue(channel);
+    vz::HostChannels().ReadChannelValue(channel);
+    vz::HostChannels().ReadChannelValue(channel);
     std::int32_t value = 0;
     vz::SetChannelValue(channel, value);
     vz::SetChannelValue(channel, value);
@@ -115,7 +115,7 @@ TEST_F(VeltZorvaneTest, HelperNamesAreLookedUpOncePerHelper) {
 
     const auto first = host_;
     Connect();
-    vz::ReadChannelValue(channel);
+    vz::HostChannels().ReadChannelValue(channel);
     EXPECT_EQ(host_->name_lookups(), 1u);
     EXPECT_EQ(first->calls_made(), 2u + 2u * 4u);
 }
@@ -133,7 +133,7 @@ TEST_F(VeltZorvaneTest, OneStreamForAllReadsIsStillAskedForItsMembersEachTime) {
 TEST_F(VeltZorvaneTest, ReadingMakesNoAllocationOnceTheNameIsKnown) {
     host_->trace.enabled = false;
     std::int32_t channel = 9;
-    vz::ReadChannelValue(channel);
+    vz::HostChannels().ReadChannelValue(channel);
     zorvane::velt_zorvane::HostChannels channels;
     zorvane::test::CountAllocations(true);
     for (int i = 0; i < 100; ++i) channels.ReadChannelValue(channel);
@@ -350,7 +350,7 @@ TEST_F(VeltZorvaneTest, WithoutAHelperObjectEveryCallNeedsAnObject) {
         Connect();
         host_->universe.SetFromFader(4, 77);
         std::int32_t channel = 4;
-        vz::ReadChannelValue(channel);
+        vz::HostChannels().ReadChannelValue(channel);
         if (c.store_empty_reference) {
             vz::StorePluginHelper(nullptr);
         } else {
@@ -363,7 +363,7 @@ TEST_F(VeltZorvaneTest, WithoutAHelperObjectEveryCallNeedsAnObject) {
         std::int32_t value = 1;
         for (int step = 0; step < 3; ++step) {
             try {
-                if (step == 0) vz::ReadChannelValue(channel);
+                if (step == 0) vz::HostChannels().ReadChannelValue(channel);
                 if (step == 1) vz::SetChannelValue(channel, value);
                 if (step == 2) {
                     RuleTable rules;
@@ -397,7 +397,7 @@ TEST_F(VeltZorvaneTest, ASecondHelperReplacesTheFirstAndTheFirstIsReleased) {
     vz::StorePluginHelper(first.Get());
     EXPECT_REF(first.Get(), before + 1);
     std::int32_t channel = 3;
-    vz::ReadChannelValue(channel);
+    vz::HostChannels().ReadChannelValue(channel);
 
     Connect();  // stores a second helper
     EXPECT_REF(first.Get(), before);
@@ -405,7 +405,7 @@ TEST_F(VeltZorvaneTest, ASecondHelperReplacesTheFirstAndTheFirstIsReleased) {
     const ULONG second_before = RefCount(helper_.Get());
 
     host_->universe.SetFromFader(3, 33);
-    vz::ReadChannelValue(channel);
+    vz::HostChannels().ReadChannelValue(channel);
     std::int32_t value = 30;
     vz::SetChannelValue(channel, value);
     EXPECT_EQ(first_host->calls_made(), 1u);
@@ -520,7 +520,7 @@ TEST_F(VeltZorvaneTest, AnObjectAsChannelValueIsATypeMismatch) {
 TEST_F(VeltZorvaneTest, TheHostsOwnRefusalReachesTheCaller) {
     std::int32_t channel = 513;
     try {
-        vz::ReadChannelValue(channel);
+        vz::HostChannels().ReadChannelValue(channel);
         ADD_FAILURE() << "no error";
     } catch (const ComError& e) {
         EXPECT_EQ(e.hr(), E_INVALIDARG);
