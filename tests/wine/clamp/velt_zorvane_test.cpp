@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "allocation_count.h"
+#include "tests/native/allocation_count.h"
 #include "clamp/clamp_cycle.h"
 #include "clamp/rule_table.h"
 #include "clamp/win32/velt_zorvane.h"

@@ -1,5 +1,6 @@
 // Replaces the global allocation functions; kept apart so that no caller sees their bodies.
-#include "allocation_count.h"
+// Standard C++ only: the native tests and the Windows ones count with it alike.
+#include "tests/native/allocation_count.h"
 
 #include <atomic>
 #include <cstdlib>
