@@ -54,18 +54,30 @@ struct Band {
     int maximum;
 };
 
-// The writes a correct tick makes: rows in order, each channel out of its band written
-// back to the bound it passed, as the values stood when the tick began.
-std::vector<ChannelWrite> Corrections(const std::array<int, Universe::kChannels + 1>& values,
-                                      const std::array<Band, Universe::kChannels + 1>& bands) {
-    std::vector<ChannelWrite> writes;
+// A channel's value brought into its band, as the standard library says it.
+int Clamped(int value, Band band) { return std::clamp(value, band.minimum, band.maximum); }
+
+// What the tick must have done, told from the universe alone: every channel now holds its
+// value of before the tick brought into its band, and exactly the channels whose value
+// that changed were written, once each, in channel order (the rules' order), with the
+// value they now hold. Empty when the tick did just that; otherwise what went wrong first.
+std::string Misclamped(const std::array<int, Universe::kChannels + 1>& before, const Universe& universe,
+                       const std::array<Band, Universe::kChannels + 1>& bands) {
+    std::vector<ChannelWrite> due;
     for (int channel = 1; channel <= Universe::kChannels; ++channel) {
-        const int value = values[static_cast<std::size_t>(channel)];
-        const Band band = bands[static_cast<std::size_t>(channel)];
-        if (value < band.minimum) writes.push_back({channel, band.minimum, true});
-        if (value > band.maximum) writes.push_back({channel, band.maximum, true});
+        const auto at = static_cast<std::size_t>(channel);
+        const int clamped = Clamped(before[at], bands[at]);
+        if (universe.Value(channel) != clamped) {
+            return "channel " + std::to_string(channel) + " holds " + std::to_string(universe.Value(channel)) +
+                   ", not " + std::to_string(clamped);
+        }
+        if (clamped != before[at]) due.push_back({channel, clamped, true});
     }
-    return writes;
+    if (universe.PluginWrites() != due) {
+        return std::to_string(due.size()) + " writes due, " + std::to_string(universe.PluginWrites().size()) +
+               " made";
+    }
+    return {};
 }
 
 TEST(SoakTest, EveryDriftedChannelIsWrittenBackAndNothingGrows) {
@@ -133,15 +145,9 @@ TEST(SoakTest, EveryDriftedChannelIsWrittenBackAndNothingGrows) {
         if (!tick) continue;
 
         ++ticks;
-        const std::vector<ChannelWrite> expected = Corrections(before, bands);
-        corrections += static_cast<long long>(expected.size());
-        if (host->universe.PluginWrites() != expected) {
-            if (wrong_ticks++ == 0) {
-                first_wrong = "tick " + std::to_string(ticks) + ": " + std::to_string(expected.size()) +
-                              " corrections due, " + std::to_string(host->universe.PluginWrites().size()) +
-                              " writes made";
-            }
-        }
+        corrections += static_cast<long long>(host->universe.PluginWrites().size());
+        const std::string wrong = Misclamped(before, host->universe, bands);
+        if (!wrong.empty() && wrong_ticks++ == 0) first_wrong = "tick " + std::to_string(ticks) + ": " + wrong;
         if (now >= next_sample) {
             const ResourceUsage usage = SampleResources();
             if (!warmed_up) {
