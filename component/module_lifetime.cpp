@@ -1,9 +1,10 @@
 // The module's lifetime in one place.
 //
-// In use, the module must stay: an object handed out through the class object (plug-in
-// objects, class objects), a lock on the class object, code of ours running (a host call
-// or a tick, which may let messages run and so let a host ask), a loaded window (its
-// timer and window procedure are our code), or an outside reference to the rule editor.
+// What holds the module is counted in win::ModuleCount: objects handed out through the
+// class object (plug-in objects, the rule editor's tool object, class objects), locks on
+// the class object, a loaded window (its timer and window procedure are our code), and
+// code of ours running (a host call or a tick, which may let messages run and so let a
+// host ask).
 //
 // Unused, DllCanUnloadNow releases the module's state before it answers S_OK: the host's
 // helper, the window instances and their classes, the keyboard hook, the cached type
@@ -22,15 +23,31 @@
 namespace zorvane::component {
 namespace {
 
+// Only to refuse an unlock without a lock; the locks themselves are in the module count.
 // Atomic because DllCanUnloadNow may be asked from any thread.
 std::atomic<long> g_locks{0};
 
 bool InUse() noexcept {
-    return win::ModuleCount::Value() > 0 || g_locks.load() > 0 || ui::WindowsKeepModule();
+    return win::ModuleCount::Value() > 0;
 }
 
-void ReleaseModuleState() noexcept {
-    velt_zorvane::Release();
+// The host's objects: their release runs host code, which may use the module again, even
+// store another helper. False when the host keeps storing one.
+bool ReleaseHostObjects() noexcept {
+    // Ours while it runs: a DllCanUnloadNow asked from within is answered S_FALSE.
+    const win::ModuleHold hold;
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+        velt_zorvane::Release();
+        if (V_VT(&velt_zorvane::PluginHelper()) == VT_EMPTY && V_VT(&velt_zorvane::ChannelValue()) == VT_EMPTY) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Only what nothing of the host's reaches any more.
+void ReleaseOwnState() noexcept {
     ui::ReleaseWindowInstances();
     ReleaseTypeLibraries();
 }
@@ -39,18 +56,27 @@ void ReleaseModuleState() noexcept {
 
 void LockModule() noexcept {
     ++g_locks;
+    win::ModuleCount::Increment();
 }
 
 void UnlockModule() noexcept {
     long locks = g_locks.load();
-    while (locks > 0 && !g_locks.compare_exchange_weak(locks, locks - 1)) {
+    while (locks > 0) {
+        if (g_locks.compare_exchange_weak(locks, locks - 1)) {
+            win::ModuleCount::Decrement();
+            return;
+        }
     }
 }
 
 HRESULT CanUnloadNow() noexcept {
     if (InUse()) return S_FALSE;
-    ReleaseModuleState();
-    return S_OK;
+    if (!ReleaseHostObjects()) return S_FALSE;
+    // Asked again: the host code that ran may have made objects of ours, which then use
+    // the window instances and the type information kept.
+    if (InUse()) return S_FALSE;
+    ReleaseOwnState();
+    return InUse() ? S_FALSE : S_OK;
 }
 
 }  // namespace zorvane::component

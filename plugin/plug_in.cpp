@@ -57,10 +57,12 @@ public:
 
     HRESULT STDMETHODCALLTYPE Configure(VARIANT_BOOL* result) noexcept override {
         if (result == nullptr) return NullPointer<IVELTPlugin>();
-        // True before the dialog runs: a failure there still leaves the answer true.
-        *result = VARIANT_TRUE;
-        return Boundary<IVELTPlugin>([] {
+        // True only once the dialog has run: a host reading the answer beside a failure
+        // must not take it for done.
+        *result = VARIANT_FALSE;
+        return Boundary<IVELTPlugin>([&] {
             ui::RunPluginConfigurationData();
+            *result = VARIANT_TRUE;
             return S_OK;
         });
     }

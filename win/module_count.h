@@ -1,7 +1,8 @@
 #pragma once
-// What keeps this module in memory: live objects handed out, and code of ours running
-// (a call or a tick that may pump messages, during which a host may ask whether the
-// module can go).
+// What keeps this module in memory, in one count: live objects handed out, locks on the
+// class object, loaded windows, and code of ours running (a call or a tick that may pump
+// messages, during which a host may ask whether the module can go). Whatever holds the
+// module adds one here while it does; DllCanUnloadNow asks this count and nothing else.
 #include <atomic>
 
 namespace zorvane::win {

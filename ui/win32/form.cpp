@@ -1,5 +1,7 @@
 #include "ui/win32/form.h"
 
+#include <utility>
+
 #include "ui/win32/dialog_keyboard.h"
 #include "ui/win32/form_errors.h"
 #include "ui/win32/text_fit.h"
@@ -109,15 +111,16 @@ void Form::Show(bool modal, HWND owner) {
 
 void Form::RunModalLoop(HWND owner) {
     SetOwner(owner);
-    const bool disabled_owner = owner != nullptr && IsWindowEnabled(owner);
-    if (disabled_owner) EnableWindow(owner, FALSE);
+    if (owner != nullptr && IsWindowEnabled(owner)) {
+        EnableWindow(owner, FALSE);
+        disabled_owner_ = owner;
+    }
     modal_ = true;
     const win::ScopeExit restore([&]() noexcept {
         modal_ = false;
-        if (disabled_owner && IsWindow(owner)) {
-            EnableWindow(owner, TRUE);
-            SetForegroundWindow(owner);
-        }
+        const bool owner_disabled = disabled_owner_ != nullptr;
+        EnableModalOwner();
+        if (owner_disabled && IsWindow(owner)) SetForegroundWindow(owner);
     });
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
@@ -134,6 +137,11 @@ void Form::RunModalLoop(HWND owner) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+void Form::EnableModalOwner() noexcept {
+    HWND owner = std::exchange(disabled_owner_, nullptr);
+    if (owner != nullptr && IsWindow(owner)) EnableWindow(owner, TRUE);
 }
 
 void Form::Hide() noexcept {
@@ -258,6 +266,7 @@ void Form::CreateControls() {
 
 void Form::Forget() noexcept {
     window_ = nullptr;
+    loaded_hold_.reset();
     font_.reset();
     fitted_fonts_.clear();
     focus_.Forget();
@@ -294,6 +303,7 @@ LRESULT Form::Dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
     switch (message) {
     case WM_NCCREATE:
         window_ = window;
+        loaded_hold_.emplace();
         ++generation_;
         break;
     case WM_CREATE:
@@ -309,6 +319,11 @@ LRESULT Form::Dispatch(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
         OnUnloaded();
         Forget();
         return DefWindowProcW(window, message, wparam, lparam);
+    case WM_WINDOWPOSCHANGING:
+        // Hiding or destroying a modal form: its owner must be enabled before the window
+        // goes, or the system hands the activation to some other program's window.
+        if (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_HIDEWINDOW) EnableModalOwner();
+        [[fallthrough]];
     default:
         if (const std::optional<LRESULT> handled = OnMessage(message, wparam, lparam)) return *handled;
         break;

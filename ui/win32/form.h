@@ -16,6 +16,7 @@
 #include "ui/win32/twips.h"
 #include "ui/win32/window_class.h"
 #include "win/handles.h"
+#include "win/module_count.h"
 
 namespace zorvane::ui {
 
@@ -59,7 +60,6 @@ public:
     void Hide() noexcept;
     HWND Handle();  // loads
     bool Visible() const noexcept;
-    bool IsModal() const noexcept { return modal_; }
     // Docked: the host made the window a child of a pane of its own.
     bool IsDocked() const noexcept;
 
@@ -113,6 +113,7 @@ private:
     void Forget() noexcept;
     void SetOwner(HWND owner) noexcept;
     void RunModalLoop(HWND owner);
+    void EnableModalOwner() noexcept;
     RECT PlacePixels();
     int Pixels(int twips, bool horizontal) const noexcept;
     int Twips(int pixels, bool horizontal) const noexcept;
@@ -130,6 +131,10 @@ private:
     std::optional<WindowState> pending_state_;
     std::uint32_t generation_ = 0;
     bool modal_ = false;
+    // The owner a modal showing disabled, until it is enabled again.
+    HWND disabled_owner_ = nullptr;
+    // A loaded window is our code (its window procedure, its timer): it holds the module.
+    std::optional<win::ModuleHold> loaded_hold_;
 };
 
 // The component-wide instance of a form: made on first use, kept until the component

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -285,6 +286,69 @@ TEST(PlugInTest, NullOutPointersAreRefusedWithErrorInformation) {
         EXPECT_NE(words, L"Worte eines fr\u00FCheren Aufrufs") << "another call's words passed on";
     }
     EXPECT_TRUE(answerer.captions().empty()) << "a box came up";
+}
+
+// Windows of this thread with one of the captions are refused their creation while this
+// lives: a system short of windows, for the one window Configure needs.
+class RefusedWindows {
+public:
+    explicit RefusedWindows(const wchar_t* caption) {
+        caption_ = caption;
+        hook_.reset(SetWindowsHookExW(WH_CBT, Refuse, nullptr, GetCurrentThreadId()));
+        EXPECT_TRUE(hook_) << "no CBT hook";
+    }
+    ~RefusedWindows() { caption_ = nullptr; }
+    RefusedWindows(const RefusedWindows&) = delete;
+    RefusedWindows& operator=(const RefusedWindows&) = delete;
+
+    static int refused() noexcept { return refused_; }
+
+private:
+    static LRESULT CALLBACK Refuse(int code, WPARAM wparam, LPARAM lparam) noexcept {
+        if (code == HCBT_CREATEWND && caption_ != nullptr) {
+            const wchar_t* name = reinterpret_cast<CBT_CREATEWNDW*>(lparam)->lpcs->lpszName;
+            if (name != nullptr && !IS_INTRESOURCE(name) && std::wcscmp(name, caption_) == 0) {
+                ++refused_;
+                return 1;
+            }
+        }
+        return CallNextHookEx(nullptr, code, wparam, lparam);
+    }
+
+    static inline const wchar_t* caption_ = nullptr;
+    static inline int refused_ = 0;
+    win::UniqueHook hook_;
+};
+
+// Configure fails where its box or its window cannot be made: the failure reaches the
+// host with its words, and the answer is false, never true beside a failure.
+TEST(PlugInTest, ConfigureThatFailsAnswersFalse) {
+    const struct {
+        const char* what;
+        const wchar_t* refused;  // the caption of the window that cannot be made
+        const wchar_t* typed;    // into the input box, with OK
+    } rows[] = {
+        {"the input box cannot be made", L"Plugin: Zorvane Einstellungen", L""},
+        {"an accepted interval, the rule editor window cannot be made", L"Zorvane", L"300"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const ComPtr<IVELTPlugin> plugin = CreatePlugIn<IVELTPlugin>();
+        ASSERT_TRUE(plugin);
+        BoxAnswerer answerer(row.typed);
+        const int refused_before = RefusedWindows::refused();
+        HRESULT hr = S_OK;
+        VARIANT_BOOL result = VARIANT_TRUE;  // what an earlier call left in the host's variable
+        {
+            const RefusedWindows refusing(row.refused);
+            SetErrorInfo(0, nullptr);
+            hr = plugin->Configure(&result);
+        }
+        ASSERT_EQ(RefusedWindows::refused(), refused_before + 1) << "the window was not asked for";
+        EXPECT_TRUE(FAILED(hr)) << "Configure answered " << std::hex << hr;
+        EXPECT_EQ(result, VARIANT_FALSE) << "true beside a failure";
+        EXPECT_FALSE(TakeErrorDescription().empty()) << "no words for the failure";
+    }
 }
 
 // A call through one of the plug-in's dispatch interfaces as a host that does everything

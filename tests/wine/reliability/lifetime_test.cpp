@@ -1,6 +1,6 @@
 // Reference counts and unloading over many rounds: the host's whole lifecycle through
 // COM a thousand times, then the module freed and loaded again a hundred times, each
-// load starting from the empty state.
+// load starting from the empty state; and what may happen while the module lets go.
 #include <windows.h>
 #include <objbase.h>
 
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,12 +23,15 @@
 #include "tests/support/debug_output.h"
 #include "tests/support/hosted_plugin.h"
 #include "tests/support/input.h"
+#include "tests/support/pump.h"
 #include "tests/support/references.h"
 #include "tests/support/resource_usage.h"
 #include "tests/support/rule_editor.h"
 #include "tests/support/ticks.h"
+#include "tests/support/windows.h"
 #include "win/handles.h"
 #include "win/module_count.h"
+#include "win/plain_dispatch.h"
 
 namespace zorvane::reliability {
 namespace {
@@ -320,6 +324,124 @@ TEST(LifetimeTest, AHundredLoadsOfTheModuleEachStartEmptyAndLeaveNothing) {
     EXPECT_LE(zorvane.user_objects, floor.user_objects);
     EXPECT_LE(zorvane.private_bytes, floor.private_bytes + kLoadPrivateSlack)
         << Describe(zorvane) << "\nagainst " << Describe(floor);
+}
+
+// A host's helper whose last release runs host code: it creates a plug-in and reads its
+// module information, as a host tidying up when its helper goes may do.
+class HelperUsingThePlugInWhenReleased final : public win::PlainDispatch<HelperUsingThePlugInWhenReleased> {
+public:
+    static constexpr bool kHoldsModule = false;
+    explicit HelperUsingThePlugInWhenReleased(std::function<void()> on_release) : on_release_(std::move(on_release)) {}
+    ~HelperUsingThePlugInWhenReleased() override { on_release_(); }
+
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID* ids) noexcept override {
+        if (ids != nullptr) ids[0] = DISPID_UNKNOWN;
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) noexcept override {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+private:
+    std::function<void()> on_release_;
+};
+
+// DllCanUnloadNow lets go of the host's helper; the helper's release creates a plug-in
+// and reads its module information: with those alive the module must stay, and once they
+// go it may.
+TEST(LifetimeTest, APlugInMadeWhileTheModuleLetsGoKeepsItLoaded) {
+    standin::ModuleInfoClassOverride module_info_class;
+    ComPtr<IVELTPlugin> made;
+    ComPtr<IVELTModuleInfo> made_info;
+    bool released = false;
+    std::string failure;
+    {
+        const auto helper = win::Make<HelperUsingThePlugInWhenReleased>([&]() noexcept {
+            released = true;
+            try {
+                made = CreatePlugInByProgId();
+                made_info = ModuleInfoOf(made.Get());
+            } catch (const std::exception& e) {
+                failure = e.what();
+            } catch (...) {
+                failure = "the host code failed";
+            }
+        });
+        ComPtr<IVELTPlugin> plugin = CreatePlugInByProgId();
+        ASSERT_TRUE(InitPlugIn(plugin.Get(), reinterpret_cast<IVELTPluginHelper*>(helper.Get())));
+        VARIANT_BOOL done = VARIANT_FALSE;
+        ASSERT_EQ(plugin->Term(&done), S_OK);
+        EXPECT_REF(helper.Get(), 2u) << "ours and the DLL's";
+    }
+    ASSERT_FALSE(released) << "the DLL let go of the helper before it was asked";
+
+    const HMODULE module = LoadedModule();
+    ASSERT_NE(module, nullptr);
+    const HRESULT answer = CanUnloadNow(module);
+    ASSERT_TRUE(released) << "DllCanUnloadNow answered " << answer << " without letting go of the helper";
+    ASSERT_TRUE(made_info) << failure;
+    EXPECT_EQ(answer, S_FALSE) << "S_OK with a plug-in and its module information alive";
+
+    // What was made then is whole.
+    win::Bstr name;
+    EXPECT_EQ(made->get_PluginName(name.put()), S_OK);
+    EXPECT_EQ(name.view(), L"Zorvane");
+    ComPtr<IDispatch> tool;
+    EXPECT_EQ(made_info->get_ToolWindow(&tool), S_OK);
+    EXPECT_NE(tool.Get(), nullptr);
+
+    tool.Reset();
+    made_info.Reset();
+    made.Reset();
+    EXPECT_EQ(CanUnloadNow(module), S_OK) << "nothing is held any more";
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(LoadedModule(), nullptr);
+}
+
+// The tool window is closed while Configure's input box is up, the box the host's (its
+// window was active); then a valid interval is answered. The answer applies to nothing:
+// no window comes back, and after Term and letting go of everything the module may go.
+TEST(LifetimeTest, AnIntervalAnsweredAfterItsWindowClosedBringsNoWindowBack) {
+    const auto host = std::make_shared<standin::StandinHost>();
+    const ComPtr<IVELTPluginHelper> helper = standin::MakePluginHelper(host);
+    standin::ModuleInfoClassOverride module_info_class;
+    BoxWatcher boxes;
+    const win::UniqueWindow host_window(CreateWindowExW(0, L"STATIC", L"Pult", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                                                        40, 500, 300, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(host_window);
+    OpenedPlugIn opened = OpenedPlugIn::Open(helper.Get());
+    const HWND window = opened.window;
+    SetForegroundWindow(host_window.get());
+    SetActiveWindow(host_window.get());
+    ASSERT_EQ(GetActiveWindow(), host_window.get());
+
+    boxes.Then(WhenShown([&](HWND box) {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        TypeAndClick(L"300", IDOK)(box);
+    }));
+    EXPECT_TRUE(Configure(opened.plugin.Get()));
+    ASSERT_EQ(boxes.boxes().size(), 1u) << "the interval box and no refusal";
+    EXPECT_EQ(boxes.boxes()[0].owner, host_window.get());
+    EXPECT_FALSE(IsWindow(window));
+    Pump(20);
+    const std::vector<HWND> back = ThreadWindows(L"Zorvane");
+    EXPECT_TRUE(back.empty()) << back.size() << " rule editor window(s) after the answer, visible: "
+                              << (!back.empty() && IsWindowVisible(back[0]));
+
+    VARIANT_BOOL done = VARIANT_FALSE;
+    EXPECT_EQ(opened.plugin->Term(&done), S_OK);
+    opened.Close();
+    const HMODULE module = LoadedModule();
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(CanUnloadNow(module), S_OK) << "after Term, with everything let go";
+
+    // What a failure left behind goes, for the tests after this one.
+    for (HWND left : ThreadWindows(L"Zorvane")) SendMessageW(left, WM_CLOSE, 0, 0);
+    CanUnloadNow(module);
+    EXPECT_REF(helper.Get(), 1u) << "the module let go, yet the helper is still held";
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(LoadedModule(), nullptr);
 }
 
 }  // namespace

@@ -51,8 +51,8 @@ TEST_F(AboutFormTest, HilfeOpensOneOwnerlessToolWindowWithItsControls) {
     EXPECT_EQ(ex_style & WS_EX_APPWINDOW, 0);
     RECT client;
     GetClientRect(about, &client);
-    EXPECT_EQ(client.right, PixelsX(5565));
-    EXPECT_EQ(client.bottom, PixelsY(4065));
+    EXPECT_EQ(client.right, Pixels(5565));
+    EXPECT_EQ(client.bottom, Pixels(4065));
     EXPECT_EQ(GetFocus(), AboutControl(kCmdOk));
     ExpectControls(about, std::begin(kLayout), std::end(kLayout));
     EXPECT_NE(GetWindowLongW(AboutControl(kCmdOk), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
@@ -145,13 +145,13 @@ TEST_F(AboutFormTest, OnTheScreenTheSeparatorsAreDrawn) {
     const Screenshot shot(about, L"about");
     const COLORREF grey = RGB(128, 128, 128);
     const COLORREF white = RGB(255, 255, 255);
-    const int x = PixelsX(2000);
-    const int y = PixelsY(3480);
+    const int x = Pixels(2000);
+    const int y = Pixels(3480);
     EXPECT_EQ(shot.At(about, x, y), grey);
     EXPECT_TRUE(shot.At(about, x, y - 1) == white || shot.At(about, x, y + 1) == white)
         << "no white line beside the grey one across";
-    EXPECT_EQ(shot.At(about, PixelsX(840), PixelsY(2200)), white);
-    EXPECT_EQ(shot.At(about, x, PixelsY(3750)), GetSysColor(COLOR_BTNFACE)) << "the background below the line";
+    EXPECT_EQ(shot.At(about, Pixels(840), Pixels(2200)), white);
+    EXPECT_EQ(shot.At(about, x, Pixels(3750)), GetSysColor(COLOR_BTNFACE)) << "the background below the line";
 }
 
 }  // namespace

@@ -10,8 +10,6 @@ namespace {
 
 constexpr wchar_t kPaneClass[] = L"ZorvaneTestDockPane";
 
-int Pixels(int twips) { return PixelsX(twips); }
-
 class DockingTest : public UiTest {
 protected:
     void SetUp() override {
@@ -102,7 +100,7 @@ TEST_F(DockingTest, DockedItSitsInThePaneWhereTheHostMovesIt) {
     EXPECT_EQ(rect.top, Pixels(75));
     win::Variant left;
     ASSERT_EQ(Call(L"Left", DISPATCH_PROPERTYGET, nullptr, 0, left.get()), S_OK);
-    EXPECT_EQ(V_I4(left.get()), MulDiv(Pixels(150), 1440, Pixels(1440)));
+    EXPECT_EQ(V_I4(left.get()), Twips(Pixels(150)));
 }
 
 TEST_F(DockingTest, TypingClickingAndMirroringWorkDocked) {

@@ -7,12 +7,15 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "host/standin/module_info.h"
 #include "ui_fixture.h"
 #include "win/plain_dispatch.h"
 #include "win/handles.h"
@@ -131,9 +134,6 @@ struct Outcome {
         return result.type() == VT_BSTR ? std::wstring(V_BSTR(result.get())) : std::wstring();
     }
 };
-
-int Pixels(int twips) { return PixelsX(twips); }
-int ScreenDpi() { return PixelsX(1440); }
 
 RECT WindowRect(HWND window) {
     RECT rect{};
@@ -373,56 +373,6 @@ TEST_F(FormMembersTest, EachMemberActsOnTheWindowAsAFormDoes) {
              EXPECT_EQ(t.Get(L"Caption").Text(), L"Kan\u00E4le begrenzen");
              t.Put(L"Caption", Arg::Text(L"Zorvane"));  // the fixture finds the window by it
          }},
-        {"Left from a numeric text",
-         [](FormMembersTest& t) { return t.Put(L"Left", Arg::Text(L"300")); },
-         [](FormMembersTest& t, const Outcome&) { EXPECT_EQ(WindowRect(t.Window()).left, Pixels(300)); }},
-        {"Top from a 16-bit integer",
-         [](FormMembersTest& t) { return t.Put(L"Top", Arg::Short(600)); },
-         [](FormMembersTest& t, const Outcome&) { EXPECT_EQ(WindowRect(t.Window()).top, Pixels(600)); }},
-        {"Width from a value by reference",
-         [](FormMembersTest& t) { return t.Put(L"Width", Arg::LongByRef(6000)); },
-         [](FormMembersTest& t, const Outcome&) {
-             const RECT r = WindowRect(t.Window());
-             EXPECT_EQ(r.right - r.left, Pixels(6000));
-             EXPECT_EQ(t.Get(L"Width").Long(), MulDiv(Pixels(6000), 1440, ScreenDpi()));
-         }},
-        {"Height from a variant by reference",
-         [](FormMembersTest& t) { return t.Put(L"Height", Arg::VariantByRef(4500)); },
-         [](FormMembersTest& t, const Outcome&) {
-             const RECT r = WindowRect(t.Window());
-             EXPECT_EQ(r.bottom - r.top, Pixels(4500));
-         }},
-        {"Move with two of four arguments keeps the size",
-         [](FormMembersTest& t) {
-             std::vector<Arg> args = t.Args({1500, 1200});
-             return t.Call(L"Move", DISPATCH_METHOD, std::move(args));
-         },
-         [](FormMembersTest& t, const Outcome&) {
-             const RECT r = WindowRect(t.Window());
-             EXPECT_EQ(r.left, Pixels(1500));
-             EXPECT_EQ(r.top, Pixels(1200));
-             EXPECT_EQ(r.right - r.left, Pixels(6000));
-         }},
-        {"Move with Top left out and Width given",
-         [](FormMembersTest& t) {
-             std::vector<Arg> args;
-             args.push_back(Arg::Long(750));
-             args.push_back(Arg::Missing());
-             args.push_back(Arg::Long(5000));
-             return t.Call(L"Move", DISPATCH_METHOD, std::move(args));
-         },
-         [](FormMembersTest& t, const Outcome&) {
-             const RECT r = WindowRect(t.Window());
-             EXPECT_EQ(r.left, Pixels(750));
-             EXPECT_EQ(r.top, Pixels(1200));
-             EXPECT_EQ(r.right - r.left, Pixels(5000));
-         }},
-        {"Left, Top, Width and Height read in twips",
-         [](FormMembersTest& t) { return t.Get(L"Left"); },
-         [](FormMembersTest& t, const Outcome& o) {
-             EXPECT_EQ(o.Long(), MulDiv(Pixels(750), 1440, ScreenDpi()));
-             EXPECT_EQ(t.Get(L"Top").Long(), MulDiv(Pixels(1200), 1440, ScreenDpi()));
-         }},
         {"Enabled false disables the window",
          [](FormMembersTest& t) { return t.Put(L"Enabled", Arg::Bool(false)); },
          [](FormMembersTest& t, const Outcome&) {
@@ -476,17 +426,129 @@ TEST_F(FormMembersTest, EachMemberActsOnTheWindowAsAFormDoes) {
     }
 }
 
-TEST_F(FormMembersTest, ScaleWidthAndHeightAreTheClientAreaInTwips) {
+// Left, Top, Width, Height, Move, ScaleWidth and ScaleHeight at each resolution the test
+// command runs them at (96 DPI, and 120 and 144 in prefixes of their own). The pixels and
+// twips are written out, a column a resolution, with odd twips among them where a write
+// must round to the nearest pixel.
+class FormTwipsTest : public FormMembersTest {
+protected:
+    struct PixelRect {
+        int left, top, width, height;
+    };
+    static constexpr int kKept = INT_MIN;  // as it was before the call
+
+    // The column of this run's resolution.
+    template <class T>
+    static const T& AtThisResolution(const T (&columns)[std::size(kResolutions)]) {
+        return columns[ResolutionColumn()];
+    }
+    PixelRect Place() {
+        const RECT r = WindowRect(Window());
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+};
+
+TEST_F(FormTwipsTest, WritesPlaceTheWindowOnTheNearestPixel) {
+    ASSERT_EQ(Call(L"Show", DISPATCH_METHOD).hr, S_OK);
+    const struct {
+        const char* what;
+        std::function<Outcome(FormTwipsTest&)> call;
+        PixelRect pixels[std::size(kResolutions)];
+    } rows[] = {
+        {"Move with all four, whole pixels everywhere",
+         [](FormTwipsTest& t) { return t.Call(L"Move", DISPATCH_METHOD, t.Args({1440, 1440, 4560, 3600})); },
+         {{96, 96, 304, 240}, {120, 120, 380, 300}, {144, 144, 456, 360}}},
+        {"Move with all four, odd twips",
+         [](FormTwipsTest& t) { return t.Call(L"Move", DISPATCH_METHOD, t.Args({1000, 607, 4455, 3007})); },
+         {{67, 40, 297, 200}, {83, 51, 371, 251}, {100, 61, 446, 301}}},
+        {"Left from a numeric text",
+         [](FormTwipsTest& t) { return t.Put(L"Left", Arg::Text(L"1446")); },
+         {{96, kKept, kKept, kKept}, {121, kKept, kKept, kKept}, {145, kKept, kKept, kKept}}},
+        {"Top from a 16-bit integer",
+         [](FormTwipsTest& t) { return t.Put(L"Top", Arg::Short(606)); },
+         {{kKept, 40, kKept, kKept}, {kKept, 51, kKept, kKept}, {kKept, 61, kKept, kKept}}},
+        {"Width from a value by reference",
+         [](FormTwipsTest& t) { return t.Put(L"Width", Arg::LongByRef(6006)); },
+         {{kKept, kKept, 400, kKept}, {kKept, kKept, 501, kKept}, {kKept, kKept, 601, kKept}}},
+        {"Height from a variant by reference",
+         [](FormTwipsTest& t) { return t.Put(L"Height", Arg::VariantByRef(4507)); },
+         {{kKept, kKept, kKept, 300}, {kKept, kKept, kKept, 376}, {kKept, kKept, kKept, 451}}},
+        {"Move with two of four keeps the size",
+         [](FormTwipsTest& t) { return t.Call(L"Move", DISPATCH_METHOD, t.Args({1507, 1213})); },
+         {{100, 81, kKept, kKept}, {126, 101, kKept, kKept}, {151, 121, kKept, kKept}}},
+        {"Move with Top left out and Width given",
+         [](FormTwipsTest& t) {
+             std::vector<Arg> args;
+             args.push_back(Arg::Long(750));
+             args.push_back(Arg::Missing());
+             args.push_back(Arg::Long(5000));
+             return t.Call(L"Move", DISPATCH_METHOD, std::move(args));
+         },
+         {{50, kKept, 333, kKept}, {63, kKept, 417, kKept}, {75, kKept, 500, kKept}}},
+        {"a negative Left, to the nearest pixel and not toward zero",
+         [](FormTwipsTest& t) { return t.Put(L"Left", Arg::Long(-1000)); },
+         {{-67, kKept, kKept, kKept}, {-83, kKept, kKept, kKept}, {-100, kKept, kKept, kKept}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.what << " at " << ExpectedDpi() << " DPI");
+        const PixelRect before = Place();
+        const Outcome outcome = row.call(*this);
+        ASSERT_EQ(outcome.hr, S_OK) << outcome.error_description;
+        const PixelRect& want = AtThisResolution(row.pixels);
+        const auto expected = [](int wanted, int kept) { return wanted == kKept ? kept : wanted; };
+        const PixelRect now = Place();
+        EXPECT_EQ(now.left, expected(want.left, before.left));
+        EXPECT_EQ(now.top, expected(want.top, before.top));
+        EXPECT_EQ(now.width, expected(want.width, before.width));
+        EXPECT_EQ(now.height, expected(want.height, before.height));
+        // Read back, whole pixels in twips.
+        EXPECT_EQ(Get(L"Left").Long(), Twips(now.left));
+        EXPECT_EQ(Get(L"Top").Long(), Twips(now.top));
+        EXPECT_EQ(Get(L"Width").Long(), Twips(now.width));
+        EXPECT_EQ(Get(L"Height").Long(), Twips(now.height));
+    }
+}
+
+// A pixel is a whole number of twips at each of these resolutions: a read has nothing to
+// round. The window is placed by the system, not by a write of ours.
+TEST_F(FormTwipsTest, ReadsAreTheWindowsPixelsInTwips) {
+    ASSERT_EQ(Call(L"Show", DISPATCH_METHOD).hr, S_OK);
+    const struct {
+        PixelRect pixels;
+        LONG twips[std::size(kResolutions)][4];  // Left, Top, Width, Height
+    } rows[] = {
+        {{67, 40, 297, 201}, {{1005, 600, 4455, 3015}, {804, 480, 3564, 2412}, {670, 400, 2970, 2010}}},
+        {{-7, 3, 350, 199}, {{-105, 45, 5250, 2985}, {-84, 36, 4200, 2388}, {-70, 30, 3500, 1990}}},
+    };
+    for (const auto& row : rows) {
+        const PixelRect& p = row.pixels;
+        SCOPED_TRACE(testing::Message() << "at " << p.left << "," << p.top << " " << p.width << "x" << p.height
+                                        << " pixels, " << ExpectedDpi() << " DPI");
+        ASSERT_TRUE(SetWindowPos(Window(), nullptr, p.left, p.top, p.width, p.height, SWP_NOZORDER | SWP_NOACTIVATE));
+        const LONG(&want)[4] = AtThisResolution(row.twips);
+        EXPECT_EQ(Get(L"Left").Long(), want[0]);
+        EXPECT_EQ(Get(L"Top").Long(), want[1]);
+        EXPECT_EQ(Get(L"Width").Long(), want[2]);
+        EXPECT_EQ(Get(L"Height").Long(), want[3]);
+    }
+}
+
+TEST_F(FormTwipsTest, ScaleWidthAndHeightAreTheClientAreaInTwips) {
+    // The design's 4470 x 3255 twips become whole pixels when the window is made.
+    const struct {
+        SIZE pixels;
+        LONG width, height;  // twips, read back
+    } at[] = {{{298, 217}, 4470, 3255}, {{373, 271}, 4476, 3252}, {{447, 326}, 4470, 3260}};
+    static_assert(std::size(at) == std::size(kResolutions));
+    const auto& want = at[ResolutionColumn()];
     const LONG width = Get(L"ScaleWidth").Long();
     const LONG height = Get(L"ScaleHeight").Long();
     RECT client{};
     GetClientRect(Window(), &client);
-    EXPECT_EQ(width, MulDiv(client.right, 1440, ScreenDpi()));
-    EXPECT_EQ(height, MulDiv(client.bottom, 1440, ScreenDpi()));
-    if (ScreenDpi() == 96) {
-        EXPECT_EQ(width, 4470);
-        EXPECT_EQ(height, 3255);
-    }
+    EXPECT_EQ(client.right, want.pixels.cx);
+    EXPECT_EQ(client.bottom, want.pixels.cy);
+    EXPECT_EQ(width, want.width);
+    EXPECT_EQ(height, want.height);
 }
 
 TEST_F(FormMembersTest, NamedArgumentsAndValuesPutWithoutTheirName) {
@@ -732,6 +794,113 @@ TEST_F(FormMembersTest, ShowModalDisablesTheOwnerAndReturnsOnlyOnceTheFormIsHidd
     const Outcome again = Call(L"Show", DISPATCH_METHOD, Args({1}));
     EXPECT_EQ(again.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(again.excep.scode, static_cast<HRESULT>(0x800A0190));
+}
+
+// A top-level window of the test's own, visible and enabled: a window the system could
+// hand the activation to. It counts the times it gets it.
+class Bystander {
+public:
+    Bystander() {
+        WNDCLASSW window_class{};
+        window_class.lpfnWndProc = Proc;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = kClass;
+        RegisterClassW(&window_class);
+        window_.reset(CreateWindowExW(0, kClass, L"Andere Anwendung", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 300,
+                                      200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+        EXPECT_TRUE(window_);
+        activations_ = 0;
+    }
+    ~Bystander() {
+        window_.reset();
+        UnregisterClassW(kClass, GetModuleHandleW(nullptr));
+    }
+    Bystander(const Bystander&) = delete;
+    Bystander& operator=(const Bystander&) = delete;
+
+    HWND window() const noexcept { return window_.get(); }
+    static int activations() noexcept { return activations_; }
+
+private:
+    static constexpr wchar_t kClass[] = L"ZorvaneTestBystander";
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+        if (message == WM_ACTIVATE && LOWORD(wparam) != WA_INACTIVE) ++activations_;
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    static inline int activations_ = 0;
+    win::UniqueWindow window_;
+};
+
+// Runs from the modal loop of Show 1: hides or closes the form, then reads which window
+// the system made active.
+struct ModalEnd {
+    HWND form = nullptr;
+    bool closes = false;
+    bool ran = false;
+    HWND active_after = nullptr;
+    HWND foreground_after = nullptr;
+};
+ModalEnd* g_modal_end = nullptr;
+
+void CALLBACK EndModal(HWND, UINT, UINT_PTR id, DWORD) noexcept {
+    KillTimer(nullptr, id);
+    ModalEnd& end = *g_modal_end;
+    end.ran = true;
+    if (end.closes) {
+        SendMessageW(end.form, WM_CLOSE, 0, 0);
+    } else {
+        ShowWindow(end.form, SW_HIDE);
+    }
+    end.active_after = GetActiveWindow();
+    end.foreground_after = GetForegroundWindow();
+}
+
+// Through the real DLL, as a host shows its tool window: Show 1 with the host's form as
+// the owner. When the form is hidden or closed, the activation goes back to the owner,
+// never to another window, the owner being enabled before the form goes out of sight.
+TEST_F(FormMembersTest, AModalFormHiddenOrClosedHandsTheActivationBackToItsOwner) {
+    standin::ModuleInfoClassOverride module_info_class;
+    const ComPtr<IVELTPlugin> plugin = CreatePlugInByProgId();
+    const ComPtr<IVELTModuleInfo> info = ModuleInfoOf(plugin.Get());
+    dispatch_ = ToolWindowOf(info.Get());
+    // The DLL's window, whatever the test leaves of it, goes with the test.
+    struct CloseTheDllsWindow {
+        ~CloseTheDllsWindow() {
+            const auto ours = reinterpret_cast<LONG_PTR>(GetModuleHandleW(nullptr));
+            for (HWND window : ThreadWindows(kEditorCaption)) {
+                if (GetWindowLongPtrW(window, GWLP_HINSTANCE) != ours) SendMessageW(window, WM_CLOSE, 0, 0);
+            }
+        }
+    } const close_the_dlls_window;
+    // Below the owner: the next window after it in the Z-order.
+    const Bystander other;
+    win::UniqueWindow host(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400, 300,
+                                           nullptr, nullptr, nullptr, nullptr));
+    const auto owner_form = win::Make<HostFormDouble>(host.get());
+    for (bool closes : {false, true}) {
+        SCOPED_TRACE(closes ? "closed" : "hidden");
+        SetForegroundWindow(host.get());
+        ASSERT_EQ(GetActiveWindow(), host.get());
+        const int activations_before = Bystander::activations();
+        ModalEnd end;
+        end.form = WindowOf(dispatch_.Get());
+        end.closes = closes;
+        g_modal_end = &end;
+        SetTimer(nullptr, 0, 100, EndModal);
+        std::vector<Arg> args;
+        args.push_back(Arg::Long(1));
+        args.push_back(Arg::Object(owner_form.Get()));
+        const Outcome shown = Call(L"Show", DISPATCH_METHOD, std::move(args));
+        g_modal_end = nullptr;
+        EXPECT_EQ(shown.hr, S_OK) << shown.error_description;
+        ASSERT_TRUE(end.ran) << "Show 1 returned before the form was hidden or closed";
+        EXPECT_EQ(end.active_after, host.get()) << "active after the form went: " << end.active_after
+                                                << ", the other window is " << other.window();
+        EXPECT_EQ(end.foreground_after, host.get());
+        EXPECT_EQ(Bystander::activations(), activations_before) << "the other window was activated";
+        EXPECT_EQ(GetActiveWindow(), host.get());
+        EXPECT_TRUE(IsWindowEnabled(host.get()));
+    }
 }
 
 TEST_F(FormMembersTest, PluginConfigurationDataRunsTheIntervalBox) {

@@ -1,5 +1,8 @@
 // The rule editor through its real controls: layout, tab order, adding, deleting and
 // the three lists moving together, and what closing the window discards.
+#include <iterator>
+#include <vector>
+
 #include "ui_fixture.h"
 
 namespace zorvane::ui::test {
@@ -13,22 +16,39 @@ constexpr wchar_t kNotNumericMaximum[] = L"Bitte einen numerischen Wert als Maxi
 constexpr wchar_t kInvalidMaximum[] = L"Bitte einen g\u00FCltigen Wert als Maximalwert eintragen.";
 constexpr wchar_t kMaximumBelowMinimum[] = L"Der Maximalwert muss gr\u00F6\u00DFer sein als der Minimalwert";
 
-// In tab order, which is the Z-order.
-constexpr ControlLayout kLayout[] = {
-    {kCommand2, L"Button", L"Markierten Eintrag l\u00F6schen", 2280, 2280, 2055, 375},
-    {kCommand1, L"Button", L"Werte hinzuf\u00FCgen", 120, 2280, 2055, 375},
-    {kText3, L"Edit", L"", 3000, 1920, 1335, 285},
-    {kText2, L"Edit", L"", 1560, 1920, 1335, 285},
-    {kText1, L"Edit", L"", 120, 1920, 1335, 285},
-    {kList3, L"ListBox", L"", 3000, 360, 1335, 1425},
-    {kList2, L"ListBox", L"", 1560, 360, 1335, 1425},
-    {kList1, L"ListBox", L"", 120, 360, 1335, 1425},
-    {kLabel3, L"Static", L"Maximalwert:", 3000, 120, 1215, 255},
-    {kLabel2, L"Static", L"Minimalwert:", 1560, 120, 1335, 255},
-    {kLabel1, L"Static", L"Kanal:", 120, 120, 1335, 255},
-    {kCommand3, L"Button", L"Hilfe", 2280, 2760, 2055, 375},
-    {kCheck1, L"Button", L"Plugin aktiviert", 120, 2760, 2055, 375},
+// The three columns, left to right: a label over a list over a text box, all three on
+// the column's left edge; the lists and text boxes are as wide as each other.
+struct Column {
+    int label, list, text;
+    const wchar_t* caption;
+    int left, label_width;  // twips
 };
+constexpr Column kColumns[] = {
+    {kLabel1, kList1, kText1, L"Kanal:", 120, 1335},
+    {kLabel2, kList2, kText2, L"Minimalwert:", 1560, 1335},
+    {kLabel3, kList3, kText3, L"Maximalwert:", 3000, 1215},
+};
+
+// In tab order, which is the Z-order: the first two buttons, the text boxes, lists and
+// labels each from the right, then the last two.
+std::vector<ControlLayout> Layout() {
+    std::vector<ControlLayout> layout = {
+        {kCommand2, L"Button", L"Markierten Eintrag l\u00F6schen", 2280, 2280, 2055, 375},
+        {kCommand1, L"Button", L"Werte hinzuf\u00FCgen", 120, 2280, 2055, 375},
+    };
+    for (auto c = std::rbegin(kColumns); c != std::rend(kColumns); ++c) {
+        layout.push_back({c->text, L"Edit", L"", c->left, 1920, 1335, 285});
+    }
+    for (auto c = std::rbegin(kColumns); c != std::rend(kColumns); ++c) {
+        layout.push_back({c->list, L"ListBox", L"", c->left, 360, 1335, 1425});
+    }
+    for (auto c = std::rbegin(kColumns); c != std::rend(kColumns); ++c) {
+        layout.push_back({c->label, L"Static", c->caption, c->left, 120, c->label_width, 255});
+    }
+    layout.push_back({kCommand3, L"Button", L"Hilfe", 2280, 2760, 2055, 375});
+    layout.push_back({kCheck1, L"Button", L"Plugin aktiviert", 120, 2760, 2055, 375});
+    return layout;
+}
 
 using RuleEditorTest = UiTest;
 
@@ -52,10 +72,11 @@ TEST_F(RuleEditorTest, LoadsHiddenWithItsControlsInPlaceAndInTheInitialState) {
     EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
     RECT client;
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, PixelsX(4470));
-    EXPECT_EQ(client.bottom, PixelsY(3255));
+    EXPECT_EQ(client.right, Pixels(4470));
+    EXPECT_EQ(client.bottom, Pixels(3255));
 
-    ExpectControls(window, std::begin(kLayout), std::end(kLayout));
+    const std::vector<ControlLayout> layout = Layout();
+    ExpectControls(window, layout.data(), layout.data() + layout.size());
 
     for (int list : {kList1, kList2, kList3}) {
         const LONG list_style = GetWindowLongW(Control(list), GWL_STYLE);

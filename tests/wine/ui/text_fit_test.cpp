@@ -1,89 +1,130 @@
-// Every fixed text whole in its fixed box, read through Win32 as a user's screen shows
-// it: each text-bearing control's font (WM_GETFONT) and its text measured with
-// DrawText/DT_CALCRECT, word-wrapped where the control wraps, against the room the
-// control gives it. Run at the prefix's resolution and, by the test command, at 120
-// and 144 DPI; the windows' client areas are checked against their sizes in twips.
+// Every fixed text whole in its fixed box, checked as a person checks it rather than by
+// the rule the windows fit their texts with: each label's, button's and check box's text
+// in the control's own font (WM_GETFONT), measured with DrawText/DT_CALCRECT against the
+// control's client area (word-wrapped where a label wraps), and drawn: the control shows
+// as many pixels of its text as a copy of it with all the room it wants. Run at the
+// prefix's resolution and, by the test command, at 120 and 144 DPI; the windows' client
+// areas are checked against their sizes in twips.
 #include <windows.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "ui_fixture.h"
+#include "win/gdi.h"
 
 namespace zorvane::ui::test {
 namespace {
 
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return dpi;
+bool IsClass(HWND control, const wchar_t* name) { return _wcsicmp(ClassOf(control).c_str(), name) == 0; }
+
+// A label that breaks its text into lines; every other text stands on one line.
+bool Wraps(HWND control) {
+    const LONG type = GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK;
+    return IsClass(control, L"Static") && (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
 }
 
-// What a control shows of its text and where: the room the system draws the text into.
-struct Room {
-    RECT rect;
-    bool wraps;
-};
-
-// False for a control that shows no fixed text (edits, lists, pictures, empty labels).
-bool RoomOf(HWND control, Room& room) {
-    if (GetWindowTextLengthW(control) == 0) return false;
-    const LONG style = GetWindowLongW(control, GWL_STYLE);
+// The text's size in the control's font, on one line or wrapped at the control's width.
+SIZE MeasuredText(HWND control) {
+    const std::wstring text = TextOf(control);
     RECT client{};
     GetClientRect(control, &client);
-    const std::wstring kind = ClassOf(control);
-    if (_wcsicmp(kind.c_str(), L"Static") == 0) {
-        const LONG type = style & SS_TYPEMASK;
-        if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) {
-            room = {client, true};
-            return true;
-        }
-        if (type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP) {
-            room = {client, false};
-            return true;
-        }
-        return false;
-    }
-    if (_wcsicmp(kind.c_str(), L"Button") == 0) {
-        const LONG type = style & BS_TYPEMASK;
-        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
-            InflateRect(&client, -2, -2);  // the button's raised frame
-            room = {client, false};
-            return true;
-        }
-        if (type == BS_AUTO3STATE || type == BS_3STATE || type == BS_CHECKBOX || type == BS_AUTOCHECKBOX) {
-            client.left += MulDiv(13, ScreenDpi(), 96) + 4;  // the square and its gap
-            room = {client, false};
-            return true;
-        }
-    }
-    return false;
+    const bool no_prefix = IsClass(control, L"Static") && (GetWindowLongW(control, GWL_STYLE) & SS_NOPREFIX);
+    RECT needed{0, 0, client.right, 0};
+    const win::ClientDc dc(control);
+    const win::Selection font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &needed,
+              DT_CALCRECT | (no_prefix ? DT_NOPREFIX : 0) | (Wraps(control) ? DT_WORDBREAK : DT_SINGLELINE));
+    return {needed.right - needed.left, needed.bottom - needed.top};
 }
 
-// "" when every text fits; otherwise one line per control that cuts its text.
+// How many pixels of the text's colour the control draws in its client area, as its
+// WM_PAINT draws it (WM_PRINTCLIENT runs the same code), leaving out a push button's
+// frame, whose pixels are of that colour too and grow with the button.
+int TextPixels(HWND control) {
+    RECT client{};
+    GetClientRect(control, &client);
+    const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+    const int frame = IsClass(control, L"Button") && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) ? 3 : 0;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const win::ClientDc screen(nullptr);
+    const win::MemoryDc memory(screen.get());
+    void* bits = nullptr;
+    const win::UniqueBitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) {
+        ADD_FAILURE() << "no bitmap of " << client.right << "x" << client.bottom;
+        return 0;
+    }
+    {
+        const win::Selection selected(memory.get(), bitmap.get());
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT | PRF_ERASEBKGND);
+        GdiFlush();
+    }
+    const auto as_pixel = [](COLORREF color) {
+        return static_cast<std::uint32_t>(GetRValue(color)) << 16 | static_cast<std::uint32_t>(GetGValue(color)) << 8 |
+               GetBValue(color);
+    };
+    const std::uint32_t button_text = as_pixel(GetSysColor(COLOR_BTNTEXT));
+    const std::uint32_t window_text = as_pixel(GetSysColor(COLOR_WINDOWTEXT));
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    int count = 0;
+    for (int y = frame; y < client.bottom - frame; ++y) {
+        for (int x = frame; x < client.right - frame; ++x) {
+            const std::uint32_t pixel = pixels[y * client.right + x] & 0x00FFFFFFu;
+            if (pixel == button_text || pixel == window_text) ++count;
+        }
+    }
+    return count;
+}
+
+// The control once more, with room to spare on every side: its class, styles, font,
+// text, check state and keyboard cues, in a hidden window of its own.
+win::UniqueWindow RoomyCopy(HWND control, HWND parent) {
+    RECT client{};
+    GetClientRect(control, &client);
+    win::UniqueWindow copy(CreateWindowExW(
+        static_cast<DWORD>(GetWindowLongW(control, GWL_EXSTYLE)), ClassOf(control).c_str(), TextOf(control).c_str(),
+        static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE)), 0, 0, 3 * client.right + 200,
+        3 * client.bottom + 100, parent, nullptr, GetModuleHandleW(nullptr), nullptr));
+    if (!copy) return copy;
+    SendMessageW(copy.get(), WM_SETFONT, static_cast<WPARAM>(SendMessageW(control, WM_GETFONT, 0, 0)), FALSE);
+    if (IsClass(control, L"Button")) {
+        SendMessageW(copy.get(), BM_SETCHECK, static_cast<WPARAM>(SendMessageW(control, BM_GETCHECK, 0, 0)), 0);
+    }
+    const auto cues = static_cast<WORD>(SendMessageW(control, WM_QUERYUISTATE, 0, 0));
+    SendMessageW(copy.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, cues), 0);
+    SendMessageW(copy.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, ~cues & (UISF_HIDEFOCUS | UISF_HIDEACCEL)), 0);
+    return copy;
+}
+
+// "" when every text is whole; otherwise a line for each control that cuts its text.
 std::string CutTexts(HWND window) {
     std::ostringstream cut;
+    const win::UniqueWindow roomy_parent(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                                         GetModuleHandleW(nullptr), nullptr));
     for (HWND control = GetWindow(window, GW_CHILD); control != nullptr;
          control = GetWindow(control, GW_HWNDNEXT)) {
-        Room room{};
-        if (!(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) || !RoomOf(control, room)) continue;
-        const std::wstring text = TextOf(control);
-        HDC dc = GetDC(control);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        RECT needed = room.rect;
-        needed.bottom = needed.top;
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
-                  DT_CALCRECT | DT_NOPREFIX | (room.wraps ? DT_WORDBREAK : DT_SINGLELINE));
-        SelectObject(dc, old);
-        ReleaseDC(control, dc);
-        const int width = room.rect.right - room.rect.left;
-        const int height = room.rect.bottom - room.rect.top;
-        if (needed.right - needed.left > width || needed.bottom - needed.top > height) {
+        if (!IsWindowVisible(control) || TextOf(control).empty()) continue;
+        if (!IsClass(control, L"Static") && !IsClass(control, L"Button")) continue;
+        RECT client{};
+        GetClientRect(control, &client);
+        const SIZE needed = MeasuredText(control);
+        const win::UniqueWindow roomy = RoomyCopy(control, roomy_parent.get());
+        const int drawn = TextPixels(control);
+        const int whole = roomy ? TextPixels(roomy.get()) : -1;
+        if (needed.cx > client.right || needed.cy > client.bottom || drawn < whole || whole <= 0) {
             cut << "  " << testing::PrintToString(ClassOf(control)) << " id " << GetDlgCtrlID(control) << " "
-                << testing::PrintToString(text.substr(0, 40)) << ": needs " << needed.right - needed.left << "x"
-                << needed.bottom - needed.top << ", has " << width << "x" << height << "\n";
+                << testing::PrintToString(TextOf(control).substr(0, 40)) << ": needs " << needed.cx << "x"
+                << needed.cy << ", has " << client.right << "x" << client.bottom << "; draws " << drawn
+                << " pixels of its text, with room " << whole << "\n";
         }
     }
     return cut.str();
@@ -122,8 +163,8 @@ TEST_F(TextFitTest, BothWindowsShowEveryTextWholeInTheirTwipLayouts) {
         ASSERT_NE(opened, nullptr);
         EXPECT_EQ(CutTexts(opened), "");
         const SIZE client = ClientSize(opened);
-        EXPECT_EQ(client.cx, PixelsX(window.client_width));
-        EXPECT_EQ(client.cy, PixelsY(window.client_height));
+        EXPECT_EQ(client.cx, Pixels(window.client_width));
+        EXPECT_EQ(client.cy, Pixels(window.client_height));
         Screenshot shot(opened, (window.name + DpiSuffix()).c_str());
     }
 }

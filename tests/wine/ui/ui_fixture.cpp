@@ -1,7 +1,17 @@
 #include "ui_fixture.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+
 namespace zorvane::ui::test {
-namespace {
+
+int ExpectedDpi() {
+    wchar_t value[16] = {};
+    const DWORD length = GetEnvironmentVariableW(L"ZORVANE_LOGPIXELS", value, 16);
+    if (length == 0 || length >= 16) return 96;
+    return _wtoi(value);
+}
 
 int ScreenDpi(int axis) {
     HDC screen = GetDC(nullptr);
@@ -10,10 +20,30 @@ int ScreenDpi(int axis) {
     return dpi;
 }
 
-}  // namespace
+std::size_t ResolutionColumn() {
+    for (std::size_t column = 0; column < std::size(kResolutions); ++column) {
+        if (kResolutions[column].dpi == ExpectedDpi()) return column;
+    }
+    ADD_FAILURE() << "no column for " << ExpectedDpi() << " DPI";
+    return 0;
+}
 
-int PixelsX(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSX), 1440); }
-int PixelsY(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSY), 1440); }
+int Pixels(int twips) {
+    const int per_pixel = kResolutions[ResolutionColumn()].twips_per_pixel;
+    const int whole = (std::abs(twips) + per_pixel / 2) / per_pixel;
+    return twips < 0 ? -whole : whole;
+}
+
+int Twips(int pixels) { return pixels * kResolutions[ResolutionColumn()].twips_per_pixel; }
+
+void UiTest::ExpectResolution() {
+    const int expected = ExpectedDpi();
+    ASSERT_TRUE(std::any_of(std::begin(kResolutions), std::end(kResolutions),
+                            [&](const Resolution& r) { return r.dpi == expected; }))
+        << "ZORVANE_LOGPIXELS=" << expected << " is none of the resolutions the tests know";
+    ASSERT_EQ(ScreenDpi(LOGPIXELSX), expected) << "the prefix's LogPixels is not this run's resolution";
+    ASSERT_EQ(ScreenDpi(LOGPIXELSY), expected);
+}
 
 void ExpectControls(HWND window, const ControlLayout* first, const ControlLayout* last) {
     HWND child = GetWindow(window, GW_CHILD);
@@ -24,11 +54,11 @@ void ExpectControls(HWND window, const ControlLayout* first, const ControlLayout
         EXPECT_EQ(ClassOf(child), expected->window_class);
         EXPECT_EQ(TextOf(child), expected->text);
         const RECT rect = PlaceInParent(child);
-        EXPECT_EQ(rect.left, PixelsX(expected->left));
-        EXPECT_EQ(rect.top, PixelsY(expected->top));
+        EXPECT_EQ(rect.left, Pixels(expected->left));
+        EXPECT_EQ(rect.top, Pixels(expected->top));
         if (expected->width != 0) {
-            EXPECT_EQ(rect.right - rect.left, PixelsX(expected->width));
-            EXPECT_EQ(rect.bottom - rect.top, PixelsY(expected->height));
+            EXPECT_EQ(rect.right - rect.left, Pixels(expected->width));
+            EXPECT_EQ(rect.bottom - rect.top, Pixels(expected->height));
         }
         child = GetWindow(child, GW_HWNDNEXT);
     }

@@ -43,8 +43,27 @@ struct ControlLayout {
     int left, top, width, height;  // width 0: sized to its content
 };
 
-int PixelsX(int twips);
-int PixelsY(int twips);
+// The resolutions the test command runs these tests at, and the twips (1/1440 inch) that
+// make a pixel at each. Tables of expected values have a column for each, in this order.
+struct Resolution {
+    int dpi;
+    int twips_per_pixel;
+};
+inline constexpr Resolution kResolutions[] = {{96, 15}, {120, 12}, {144, 10}};
+
+// The resolution this run is meant for: ZORVANE_LOGPIXELS, which the test command also
+// gives to the prefix it runs in; without it 96, Wine's own. Every UI test fails at once
+// when the screen has another, so that no test passes at a resolution it did not mean.
+int ExpectedDpi();
+// The screen's pixels per logical inch, as the system says them.
+int ScreenDpi(int axis = LOGPIXELSX);
+// This run's column of kResolutions.
+std::size_t ResolutionColumn();
+
+// Twips as whole pixels at this run's resolution, the nearest (a half away from zero),
+// and whole pixels as twips.
+int Pixels(int twips);
+int Twips(int pixels);
 
 // The window's children, in Z-order (which is the tab order), against the layout.
 void ExpectControls(HWND window, const ControlLayout* first, const ControlLayout* last);
@@ -67,7 +86,10 @@ private:
 
 class UiTest : public ::testing::Test {
 protected:
+    static void ExpectResolution();
+
     void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(ExpectResolution());
         helper_ = standin::MakePluginHelper(host_);
         velt_zorvane::StorePluginHelper(helper_.Get());
     }
