@@ -196,10 +196,17 @@ int RunParent(Arguments arguments) {
         FILETIME now{};
         GetSystemTimeAsFileTime(&now);
         time_seed = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 10000 % 1000000000;
-        std::printf("time-based seed: %llu\n", static_cast<unsigned long long>(time_seed));
         arguments.seeds.push_back(time_seed);
     }
     const std::size_t listed = arguments.seeds.size();
+    // Said before anything runs, so that a run that goes wrong can be repeated.
+    std::printf("seeds:");
+    for (std::size_t i = 0; i < listed; ++i) {
+        const bool from_time = arguments.time_seed && i + 1 == listed;
+        std::printf("%s %llu%s", i > 0 ? "," : "", static_cast<unsigned long long>(arguments.seeds[i]),
+                    from_time ? " (from the time)" : " (fixed)");
+    }
+    std::printf("%s\n", arguments.more_seeds ? ", then the next ones while time is left" : "");
     const double per_seed = arguments.seed_seconds > 0 ? arguments.seed_seconds
                             : arguments.seconds > 0    ? arguments.seconds / static_cast<double>(listed)
                                                        : 0;
