@@ -5,7 +5,9 @@ namespace zorvane {
 void RunClampTick(const RuleSource& rules, ChannelPort& channels) {
     const std::int16_t count = rules.RowCount();
     for (std::int16_t row = 0; row < count; ++row) {
-        const RuleValues rule = rules.Row(row);
+        const RuleReading reading = rules.Row(row);
+        if (reading.fault != RuleFault::None) continue;
+        const RuleValues& rule = reading.values;
         // The port takes its arguments by reference; fresh copies keep the rule intact
         // whatever the host does with them.
         std::int32_t channel = rule.channel;

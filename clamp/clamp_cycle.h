@@ -3,22 +3,15 @@
 // minimum or maximum written back when the value has left the band.
 #include <cstdint>
 
+#include "clamp/rule_reading.h"
+
 namespace zorvane {
 
-struct RuleValues {
-    std::int32_t channel;
-    std::int32_t minimum;
-    std::int32_t maximum;
-
-    friend bool operator==(const RuleValues&, const RuleValues&) = default;
-};
-
-// The rule table as the tick sees it. Row throws HostError when a row's texts do not
-// convert (not a number, outside 32 bits).
+// The rule table as the tick sees it: each row read under the separators in force.
 class RuleSource {
 public:
     virtual std::int16_t RowCount() const = 0;
-    virtual RuleValues Row(std::int16_t row) const = 0;
+    virtual RuleReading Row(std::int16_t row) const = 0;
 
 protected:
     ~RuleSource() = default;
@@ -37,8 +30,10 @@ protected:
     ~ChannelPort() = default;
 };
 
-// Walks rows 0..n-1 of the table, n read once. The first failure ends the tick by
-// propagating its HostError; writes made before it stay made.
+// Walks rows 0..n-1 of the table, n read once. A row that reads as no rule gets no host
+// call: the host never sees a channel outside 1..512 or a value outside 0..255, and a
+// channel is written at most once a row. The first failure ends the tick by propagating
+// its HostError; writes made before it stay made.
 void RunClampTick(const RuleSource& rules, ChannelPort& channels);
 
 }  // namespace zorvane

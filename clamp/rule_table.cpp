@@ -10,47 +10,12 @@ namespace {
 constexpr std::int32_t kBadIndex = static_cast<std::int32_t>(0x8002000B);  // DISP_E_BADINDEX
 constexpr std::size_t kMaxRows = std::numeric_limits<std::int16_t>::max();
 
-constexpr std::uint8_t kChannelFailed = 1;
-constexpr std::uint8_t kMinimumFailed = 2;
-constexpr std::uint8_t kMaximumFailed = 4;
-
-// Rows come from the windows' own lists; a row outside them is a caller's mistake.
-void CheckRow(std::int16_t row, std::size_t count) {
-    if (row < 0 || static_cast<std::size_t>(row) >= count) {
-        throw HostError(kBadIndex, L"Die Zeile " + std::to_wstring(row) + L" gibt es nicht.");
-    }
-}
-
-[[noreturn]] void ThrowConversionError(const std::wstring& text, const NumberFormat& format) {
-    // A number that does not fit 32 bits is an overflow; anything else is no number.
-    if (ReadNumber(text, format)) {
-        throw HostError(kOverflow, L"Die Zahl \"" + text + L"\" ist zu gro\u00DF oder zu klein.");
-    }
-    throw HostError(kTypeMismatch, L"Der Text \"" + text + L"\" ist keine Zahl.");
-}
-
 }  // namespace
 
 RuleTable::RuleTable(NumberFormat format) : format_(format) {}
 
-RuleTable::Converted RuleTable::Convert(const Texts& texts) const {
-    Converted result{{0, 0, 0}, 0};
-    if (const auto channel = ReadInt32(texts.channel, format_)) {
-        result.values.channel = *channel;
-    } else {
-        result.failed |= kChannelFailed;
-    }
-    if (const auto minimum = ReadInt32(texts.minimum, format_)) {
-        result.values.minimum = *minimum;
-    } else {
-        result.failed |= kMinimumFailed;
-    }
-    if (const auto maximum = ReadInt32(texts.maximum, format_)) {
-        result.values.maximum = *maximum;
-    } else {
-        result.failed |= kMaximumFailed;
-    }
-    return result;
+RuleTable::Read RuleTable::ReadTexts(const Texts& texts) const {
+    return {ReadRule(texts.channel, texts.minimum, texts.maximum, format_), false};
 }
 
 void RuleTable::Append(std::wstring_view channel, std::wstring_view minimum,
@@ -59,67 +24,71 @@ void RuleTable::Append(std::wstring_view channel, std::wstring_view minimum,
         throw HostError(kOverflow, L"Es k\u00F6nnen nicht mehr als 32767 Eintr\u00E4ge angelegt werden.");
     }
     Texts texts{std::wstring(channel), std::wstring(minimum), std::wstring(maximum)};
-    const Converted converted = Convert(texts);
+    const Read read = ReadTexts(texts);
     // Both vectors grow first, so a failed allocation leaves them the same length;
     // doubling keeps a long series of appends linear.
     if (texts_.size() == texts_.capacity()) texts_.reserve(texts_.size() * 2 + 8);
-    if (converted_.size() == converted_.capacity()) converted_.reserve(converted_.size() * 2 + 8);
+    if (read_.size() == read_.capacity()) read_.reserve(read_.size() * 2 + 8);
     texts_.push_back(std::move(texts));
-    converted_.push_back(converted);
+    read_.push_back(read);
+    if (read.reading.fault != RuleFault::None) new_faults_ = true;
 }
 
 void RuleTable::Remove(std::int16_t row) {
     if (row < 0 || static_cast<std::size_t>(row) >= texts_.size()) return;
     texts_.erase(texts_.begin() + row);
-    converted_.erase(converted_.begin() + row);
+    read_.erase(read_.begin() + row);
 }
 
 void RuleTable::Clear() {
     texts_.clear();
-    converted_.clear();
+    read_.clear();
+    new_faults_ = false;
 }
 
 void RuleTable::SetFormat(const NumberFormat& format) {
     if (format.decimal == format_.decimal && format.group == format_.group) return;
     format_ = format;
-    for (std::size_t i = 0; i < texts_.size(); ++i) converted_[i] = Convert(texts_[i]);
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        Read read = ReadTexts(texts_[i]);
+        // The same fault as before has been taken already; a new one, or another, has not.
+        if (read.reading.fault == read_[i].reading.fault) {
+            read.fault_taken = read_[i].fault_taken;
+        } else if (read.reading.fault != RuleFault::None) {
+            new_faults_ = true;
+        }
+        read_[i] = read;
+    }
 }
 
 std::int16_t RuleTable::RowCount() const {
-    return static_cast<std::int16_t>(converted_.size());
+    return static_cast<std::int16_t>(read_.size());
 }
 
-RuleValues RuleTable::Row(std::int16_t row) const {
-    // The tick's path: a bounds test, a flag test, a copy. Everything else is out of line.
-    if (row >= 0 && static_cast<std::size_t>(row) < converted_.size()) {
-        const Converted& converted = converted_[static_cast<std::size_t>(row)];
-        if (converted.failed == 0) [[likely]] return converted.values;
+RuleReading RuleTable::Row(std::int16_t row) const {
+    // Rows come from the windows' own lists; a row outside them is a caller's mistake.
+    if (row < 0 || static_cast<std::size_t>(row) >= read_.size()) [[unlikely]] {
+        throw HostError(kBadIndex, L"Die Zeile " + std::to_wstring(row) + L" gibt es nicht.");
     }
-    ThrowRowError(row);
+    return read_[static_cast<std::size_t>(row)].reading;
 }
 
-void RuleTable::ThrowRowError(std::int16_t row) const {
-    CheckRow(row, converted_.size());
-    const Converted& converted = converted_[static_cast<std::size_t>(row)];
-    const Texts& texts = texts_[static_cast<std::size_t>(row)];
-    if (converted.failed & kChannelFailed) ThrowConversionError(texts.channel, format_);
-    if (converted.failed & kMinimumFailed) ThrowConversionError(texts.minimum, format_);
-    ThrowConversionError(texts.maximum, format_);
-}
-
-const std::wstring& RuleTable::ChannelText(std::int16_t row) const {
-    CheckRow(row, texts_.size());
-    return texts_[static_cast<std::size_t>(row)].channel;
-}
-
-const std::wstring& RuleTable::MinimumText(std::int16_t row) const {
-    CheckRow(row, texts_.size());
-    return texts_[static_cast<std::size_t>(row)].minimum;
-}
-
-const std::wstring& RuleTable::MaximumText(std::int16_t row) const {
-    CheckRow(row, texts_.size());
-    return texts_[static_cast<std::size_t>(row)].maximum;
+std::vector<RowFault> RuleTable::TakeNewFaults() {
+    std::vector<RowFault> faults;
+    if (!new_faults_) return faults;
+    const auto is_new = [](const Read& read) {
+        return read.reading.fault != RuleFault::None && !read.fault_taken;
+    };
+    std::size_t count = 0;
+    for (const Read& read : read_) count += is_new(read) ? 1 : 0;
+    faults.reserve(count);  // the one allocation, before any row is marked as taken
+    for (std::size_t i = 0; i < read_.size(); ++i) {
+        if (!is_new(read_[i])) continue;
+        faults.push_back({static_cast<std::int16_t>(i), read_[i].reading.fault});
+        read_[i].fault_taken = true;
+    }
+    new_faults_ = false;
+    return faults;
 }
 
 }  // namespace zorvane

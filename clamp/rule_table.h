@@ -1,6 +1,6 @@
 #pragma once
-// The rules converted once, beside the list boxes that show their texts, so that a
-// tick neither asks the windows for texts nor parses them. Row order follows the lists.
+// The rules read once, beside the list boxes that show their texts, so that a tick
+// neither asks the windows for texts nor parses them. Row order follows the lists.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +11,14 @@
 
 namespace zorvane {
 
+// A row that reads as no rule, and why.
+struct RowFault {
+    std::int16_t row;
+    RuleFault fault;
+
+    friend bool operator==(const RowFault&, const RowFault&) = default;
+};
+
 class RuleTable final : public RuleSource {
 public:
     explicit RuleTable(NumberFormat format = kEnglishFormat);
@@ -20,33 +28,32 @@ public:
     void Remove(std::int16_t row);  // out of range: nothing
     void Clear();
 
-    // Converts every row again when the user's separators have changed.
+    // Reads every row again when the user's separators have changed.
     void SetFormat(const NumberFormat& format);
     const NumberFormat& format() const noexcept { return format_; }
 
     std::int16_t RowCount() const override;
-    // Throws HostError for the first of channel, minimum, maximum that did not convert.
-    RuleValues Row(std::int16_t row) const override;
+    // Throws HostError(DISP_E_BADINDEX) for a row outside the table.
+    RuleReading Row(std::int16_t row) const override;
 
-    // The texts exactly as appended.
-    const std::wstring& ChannelText(std::int16_t row) const;
-    const std::wstring& MinimumText(std::int16_t row) const;
-    const std::wstring& MaximumText(std::int16_t row) const;
+    // The rows that have come to read as no rule, or as no rule for another reason, since
+    // the last call: each once while it stays so, in row order.
+    std::vector<RowFault> TakeNewFaults();
 
 private:
-    struct Converted {
-        RuleValues values;
-        std::uint8_t failed;  // bit 0 channel, bit 1 minimum, bit 2 maximum
-    };
     struct Texts {
         std::wstring channel, minimum, maximum;
     };
-    Converted Convert(const Texts& texts) const;
-    [[noreturn, gnu::cold, gnu::noinline]] void ThrowRowError(std::int16_t row) const;
+    struct Read {
+        RuleReading reading;
+        bool fault_taken;
+    };
+    Read ReadTexts(const Texts& texts) const;
 
     NumberFormat format_;
-    std::vector<Converted> converted_;
+    std::vector<Read> read_;
     std::vector<Texts> texts_;
+    bool new_faults_ = false;  // spares the ticks a walk over a table that reads well
 };
 
 }  // namespace zorvane

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "clamp/rule_reading.h"
 #include "common/number_text.h"
 
 namespace zorvane {
@@ -23,5 +24,8 @@ inline constexpr std::int16_t kMaxRuleRows = 32767;
 RuleCheck CheckNewRule(std::wstring_view channel, std::wstring_view minimum,
                        std::wstring_view maximum, std::int32_t row_count,
                        const NumberFormat& format);
+
+// What the user is told of a rule that reads so; empty for RuleFault::None.
+std::wstring_view RuleFaultMessage(RuleFault fault) noexcept;
 
 }  // namespace zorvane

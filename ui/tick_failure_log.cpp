@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "ui/rule_input.h"
+
 namespace zorvane::ui {
 
 bool TickFailureLog::Failed(std::int32_t code, std::wstring_view description) {
@@ -20,6 +22,13 @@ std::wstring TickFailureLine(std::int32_t code, std::wstring_view description) {
                   static_cast<unsigned long>(static_cast<std::uint32_t>(code)));
     std::wstring line(prefix);
     line.append(description);
+    line.append(L"\n");
+    return line;
+}
+
+std::wstring SkippedRowLine(std::int16_t row, RuleFault fault) {
+    std::wstring line = L"Zorvane: Timer1 skipped row " + std::to_wstring(row + 1) + L": ";
+    line.append(RuleFaultMessage(fault));
     line.append(L"\n");
     return line;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "clamp/rule_reading.h"
+
 namespace zorvane::ui {
 
 class TickFailureLog {
@@ -22,5 +24,10 @@ private:
 
 // The line written for a reported failure.
 std::wstring TickFailureLine(std::int32_t code, std::wstring_view description);
+
+// The line written when the ticks start to pass over a row that reads as no rule (the
+// rule table says when: RuleTable::TakeNewFaults), with the rule editor's own words for
+// it. Rows are named from 1, as a person counts the lines of the lists.
+std::wstring SkippedRowLine(std::int16_t row, RuleFault fault);
 
 }  // namespace zorvane::ui

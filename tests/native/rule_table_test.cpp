@@ -3,91 +3,57 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "common/host_error.h"
+#include "tests/native/rule_printing.h"
 
 namespace zorvane {
 
-// Found by the test framework through the argument's namespace.
-void PrintTo(const RuleValues& v, std::ostream* out) {
-    *out << "{" << v.channel << ", " << v.minimum << ", " << v.maximum << "}";
+void PrintTo(const RowFault& f, std::ostream* out) {
+    *out << "{row " << f.row << ", fault " << static_cast<int>(f.fault) << "}";
 }
 
 namespace {
 
-struct RowError {
-    std::int32_t code;
-    std::wstring description;
-};
+constexpr RuleValues kNone{0, 0, 0};
 
-// The row's values, or the error Row threw.
-std::optional<RowError> RowErrorOf(const RuleTable& table, std::int16_t row) {
-    try {
-        table.Row(row);
-    } catch (const HostError& error) {
-        return RowError{error.code(), error.description()};
-    }
-    return std::nullopt;
-}
+RuleReading Good(RuleValues values) { return {RuleFault::None, values}; }
+RuleReading Bad(RuleFault fault) { return {fault, kNone}; }
 
-TEST(RuleTable, ConvertsOnAppendAndKeepsTexts) {
+TEST(RuleTable, ReadsEachRowOnAppend) {
     struct Case {
         NumberFormat format;
         std::wstring channel, minimum, maximum;
-        RuleValues expected;
+        RuleReading expected;
     };
     const Case cases[] = {
-        {kEnglishFormat, L"5", L"10", L"200", {5, 10, 200}},
-        {kEnglishFormat, L" 12\t", L"+0", L"2.55e2", {12, 0, 255}},
-        {kGermanFormat, L"7,5", L"6,5", L"1.000", {8, 6, 1000}},
-        {kEnglishFormat, L"1,000", L"-3", L"2147483647", {1000, -3, 2147483647}},
+        {kEnglishFormat, L"5", L"10", L"200", Good({5, 10, 200})},
+        {kEnglishFormat, L" 12\t", L"+0", L"2.55e2", Good({12, 0, 255})},
+        {kGermanFormat, L"7,5", L"6,5", L"2,55e2", Good({8, 6, 255})},
+        {kEnglishFormat, L"3.5e2", L"1,5", L"2,5", Good({350, 15, 25})},
+        {kEnglishFormat, L"x", L"10", L"20", Bad(RuleFault::ChannelNotNumeric)},
+        {kGermanFormat, L"1.000", L"0", L"1", Bad(RuleFault::ChannelOutOfRange)},
+        {kEnglishFormat, L"5", L"", L"z", Bad(RuleFault::MinimumNotNumeric)},
+        {kEnglishFormat, L"5", L"-2147483649", L"x", Bad(RuleFault::MinimumOutOfRange)},
+        {kEnglishFormat, L"5", L"10", L"z", Bad(RuleFault::MaximumNotNumeric)},
+        {kEnglishFormat, L"5", L"10", L"3000000000", Bad(RuleFault::MaximumOutOfRange)},
+        {kEnglishFormat, L"5", L"100", L"60", Bad(RuleFault::MaximumBelowMinimum)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.channel + L" " + c.minimum + L" " + c.maximum);
         RuleTable table(c.format);
         table.Append(L"1", L"2", L"3");
         table.Append(c.channel, c.minimum, c.maximum);
+        table.Append(L"4", L"5", L"6");
 
-        ASSERT_EQ(2, table.RowCount());
-        EXPECT_EQ((RuleValues{1, 2, 3}), table.Row(0));
+        ASSERT_EQ(3, table.RowCount());
         EXPECT_EQ(c.expected, table.Row(1));
-        EXPECT_EQ(c.channel, table.ChannelText(1));
-        EXPECT_EQ(c.minimum, table.MinimumText(1));
-        EXPECT_EQ(c.maximum, table.MaximumText(1));
-    }
-}
-
-TEST(RuleTable, RowReportsTheFirstFailedField) {
-    struct Case {
-        std::wstring channel, minimum, maximum;
-        std::int32_t code;
-        std::wstring description;
-    };
-    const Case cases[] = {
-        {L"x", L"10", L"20", kTypeMismatch, L"Der Text \"x\" ist keine Zahl."},
-        {L"", L"y", L"z", kTypeMismatch, L"Der Text \"\" ist keine Zahl."},
-        {L"5", L"y", L"z", kTypeMismatch, L"Der Text \"y\" ist keine Zahl."},
-        {L"5", L"10", L"z", kTypeMismatch, L"Der Text \"z\" ist keine Zahl."},
-        {L"5", L"10", L"1e400", kTypeMismatch, L"Der Text \"1e400\" ist keine Zahl."},
-        {L"3000000000", L"y", L"1", kOverflow,
-         L"Die Zahl \"3000000000\" ist zu gro\u00DF oder zu klein."},
-        {L"5", L"-2147483649", L"x", kOverflow,
-         L"Die Zahl \"-2147483649\" ist zu gro\u00DF oder zu klein."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.channel + L" " + c.minimum + L" " + c.maximum);
-        RuleTable table;
-        table.Append(c.channel, c.minimum, c.maximum);
-        table.Append(L"1", L"2", L"3");
-
-        const std::optional<RowError> error = RowErrorOf(table, 0);
-        ASSERT_TRUE(error.has_value());
-        EXPECT_EQ(c.code, error->code);
-        EXPECT_EQ(c.description, error->description);
-        EXPECT_EQ((RuleValues{1, 2, 3}), table.Row(1));  // the other rows are unaffected
+        EXPECT_EQ(Good({1, 2, 3}), table.Row(0));  // the other rows are unaffected
+        EXPECT_EQ(Good({4, 5, 6}), table.Row(2));
     }
 }
 
@@ -109,45 +75,84 @@ TEST(RuleTable, RemoveKeepsTheOthersInOrder) {
 
         ASSERT_EQ(static_cast<std::int16_t>(c.remaining_channels.size()), table.RowCount());
         for (std::size_t i = 0; i < c.remaining_channels.size(); ++i) {
-            const auto row = static_cast<std::int16_t>(i);
-            EXPECT_EQ(c.remaining_channels[i], table.Row(row).channel);
-            EXPECT_EQ(std::to_wstring(c.remaining_channels[i]), table.ChannelText(row));
+            EXPECT_EQ(Good({c.remaining_channels[i], 0, 255}), table.Row(static_cast<std::int16_t>(i)));
         }
     }
 }
 
-TEST(RuleTable, SetFormatReconvertsEveryRow) {
-    RuleTable table(kEnglishFormat);
-    table.Append(L"1,5", L",5", L"1.000");
+// Each row typed once, read again whenever the separators change.
+TEST(RuleTable, SetFormatReadsEveryRowAgain) {
+    RuleTable table(kGermanFormat);
+    table.Append(L"51,24", L"0", L"255");
+    table.Append(L"11", L"100,4", L"200");
+    table.Append(L"13", L"5,5", L"10");
     table.Append(L"2.5", L"0", L"9");
 
     struct Step {
         NumberFormat format;
-        std::optional<RuleValues> row0;  // no value: the minimum does not convert
-        RuleValues row1;
+        RuleReading rows[4];
     };
     const Step steps[] = {
-        {kEnglishFormat, std::nullopt, {2, 0, 9}},
-        {kGermanFormat, RuleValues{2, 0, 1000}, {25, 0, 9}},
-        {kGermanFormat, RuleValues{2, 0, 1000}, {25, 0, 9}},
-        {kEnglishFormat, std::nullopt, {2, 0, 9}},
+        {kEnglishFormat,
+         {Bad(RuleFault::ChannelOutOfRange), Bad(RuleFault::MinimumOutOfRange),
+          Bad(RuleFault::MaximumBelowMinimum), Good({2, 0, 9})}},
+        {kGermanFormat, {Good({51, 0, 255}), Good({11, 100, 200}), Good({13, 6, 10}), Good({25, 0, 9})}},
+        {kGermanFormat, {Good({51, 0, 255}), Good({11, 100, 200}), Good({13, 6, 10}), Good({25, 0, 9})}},
+        {kEnglishFormat,
+         {Bad(RuleFault::ChannelOutOfRange), Bad(RuleFault::MinimumOutOfRange),
+          Bad(RuleFault::MaximumBelowMinimum), Good({2, 0, 9})}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(std::wstring(1, step.format.decimal));
         table.SetFormat(step.format);
         EXPECT_EQ(step.format.decimal, table.format().decimal);
-        if (step.row0) {
-            EXPECT_EQ(*step.row0, table.Row(0));
-        } else {
-            const auto error = RowErrorOf(table, 0);
-            ASSERT_TRUE(error.has_value());
-            EXPECT_EQ(L"Der Text \",5\" ist keine Zahl.", error->description);
-        }
-        EXPECT_EQ(step.row1, table.Row(1));
-        EXPECT_EQ(L"1,5", table.ChannelText(0));
-        EXPECT_EQ(L",5", table.MinimumText(0));
-        EXPECT_EQ(L"1.000", table.MaximumText(0));
+        for (std::int16_t row = 0; row < 4; ++row) EXPECT_EQ(step.rows[row], table.Row(row)) << "row " << row;
     }
+}
+
+// A row is named when it comes to read as no rule, or as no rule for another reason; not
+// again while it stays so; again after it has read as a rule in between.
+TEST(RuleTable, NewFaultsAreTakenOnceWhileTheyLast) {
+    RuleTable table(kGermanFormat);
+    EXPECT_TRUE(table.TakeNewFaults().empty());
+    table.Append(L"5", L"10", L"200");
+    table.Append(L"51,24", L"0", L"255");     // 5124 with a decimal point
+    table.Append(L"13", L"5,5", L"10");       // minimum 55 with a decimal point
+    table.Append(L"1.000", L"0", L"255");     // 1000 with a decimal comma, 1 with a point
+
+    using Faults = std::vector<RowFault>;
+    struct Step {
+        const char* name;
+        NumberFormat format;
+        Faults taken;
+    };
+    const Step steps[] = {
+        {"typed under German separators", kGermanFormat, {{3, RuleFault::ChannelOutOfRange}}},
+        {"no change", kGermanFormat, {}},
+        {"a decimal point", kEnglishFormat, {{1, RuleFault::ChannelOutOfRange}, {2, RuleFault::MaximumBelowMinimum}}},
+        {"a decimal point still", kEnglishFormat, {}},
+        {"German again: row 3 is out of range again", kGermanFormat, {{3, RuleFault::ChannelOutOfRange}}},
+        {"a decimal point again", kEnglishFormat, {{1, RuleFault::ChannelOutOfRange}, {2, RuleFault::MaximumBelowMinimum}}},
+        // The same texts, another reason: a blank decimal and group read "5,5" as 5,5 no more.
+        {"a blank for both", NumberFormat{L' ', L' '},
+         {{1, RuleFault::ChannelNotNumeric}, {2, RuleFault::MinimumNotNumeric}, {3, RuleFault::ChannelNotNumeric}}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        table.SetFormat(step.format);
+        EXPECT_EQ(step.taken, table.TakeNewFaults());
+        EXPECT_TRUE(table.TakeNewFaults().empty()) << "taken twice";
+    }
+
+    // Rows removed and appended: the rows left keep what was taken of them.
+    table.Remove(0);
+    EXPECT_TRUE(table.TakeNewFaults().empty());
+    table.Append(L"x", L"0", L"1");
+    table.Append(L"7", L"0", L"1");
+    EXPECT_EQ(Faults({{3, RuleFault::ChannelNotNumeric}}), table.TakeNewFaults());
+    table.Clear();
+    table.Append(L"7", L"0", L"1");
+    EXPECT_TRUE(table.TakeNewFaults().empty());
 }
 
 TEST(RuleTable, RowsOutsideTheTableAreErrors) {
@@ -155,10 +160,12 @@ TEST(RuleTable, RowsOutsideTheTableAreErrors) {
     table.Append(L"1", L"2", L"3");
     for (std::int16_t row : {std::int16_t{-1}, std::int16_t{1}, std::int16_t{32767}}) {
         SCOPED_TRACE(row);
-        EXPECT_THROW(table.Row(row), HostError);
-        EXPECT_THROW(table.ChannelText(row), HostError);
-        EXPECT_THROW(table.MinimumText(row), HostError);
-        EXPECT_THROW(table.MaximumText(row), HostError);
+        try {
+            table.Row(row);
+            ADD_FAILURE() << "no error";
+        } catch (const HostError& error) {
+            EXPECT_EQ(static_cast<std::int32_t>(0x8002000B), error.code());  // DISP_E_BADINDEX
+        }
     }
     table.Clear();
     EXPECT_EQ(0, table.RowCount());
@@ -173,21 +180,32 @@ TEST(RuleTable, HoldsAtMost32767Rows) {
     EXPECT_EQ(32767, table.RowCount());
     table.Remove(32766);
     table.Append(L"2", L"0", L"255");
-    EXPECT_EQ(2, table.Row(32766).channel);
+    EXPECT_EQ(2, table.Row(32766).values.channel);
 }
 
 // Random appends and removes against a plain list of what should be there.
 TEST(RuleTable, MatchesASimpleModel) {
     struct Field {
         std::wstring text;
-        std::optional<std::int32_t> value;
-        std::int32_t error;  // when there is no value
+        std::optional<double> value;  // as typed, under English separators
     };
     const std::vector<Field> pool = {
-        {L"5", 5, 0},        {L" 12 ", 12, 0},         {L"7.5", 8, 0},
-        {L"6.5", 6, 0},      {L"1,000", 1000, 0},      {L"-3", -3, 0},
-        {L"x", std::nullopt, kTypeMismatch}, {L"", std::nullopt, kTypeMismatch},
-        {L"3e9", std::nullopt, kOverflow},
+        {L"5", 5},      {L" 12 ", 12},  {L"7.5", 7.5},   {L"6.5", 6.5}, {L"1,000", 1000},
+        {L"-3", -3},    {L"255", 255},  {L"0", 0},       {L"x", std::nullopt},
+        {L"", std::nullopt}, {L"3e9", 3e9},
+    };
+    // The rule as a person checks it: each field in its range in turn, then the order.
+    const auto expected = [&](const Field& channel, const Field& minimum, const Field& maximum) -> RuleReading {
+        if (!channel.value) return Bad(RuleFault::ChannelNotNumeric);
+        if (*channel.value < 1 || *channel.value > 512) return Bad(RuleFault::ChannelOutOfRange);
+        if (!minimum.value) return Bad(RuleFault::MinimumNotNumeric);
+        if (*minimum.value < 0 || *minimum.value > 255) return Bad(RuleFault::MinimumOutOfRange);
+        if (!maximum.value) return Bad(RuleFault::MaximumNotNumeric);
+        if (*maximum.value < 0 || *maximum.value > 255) return Bad(RuleFault::MaximumOutOfRange);
+        if (*maximum.value < *minimum.value) return Bad(RuleFault::MaximumBelowMinimum);
+        // Halves in the pool: 7.5 to 8, 6.5 to 6.
+        const auto whole = [](double v) { return v == 7.5 ? 8 : v == 6.5 ? 6 : static_cast<std::int32_t>(v); };
+        return Good({whole(*channel.value), whole(*minimum.value), whole(*maximum.value)});
     };
     struct ModelRow {
         std::size_t channel, minimum, maximum;  // indexes into the pool
@@ -212,24 +230,10 @@ TEST(RuleTable, MatchesASimpleModel) {
         SCOPED_TRACE(step);
         ASSERT_EQ(static_cast<std::int16_t>(model.size()), table.RowCount());
         for (std::size_t i = 0; i < model.size(); ++i) {
-            const auto row = static_cast<std::int16_t>(i);
-            const Field& channel = pool[model[i].channel];
-            const Field& minimum = pool[model[i].minimum];
-            const Field& maximum = pool[model[i].maximum];
-            ASSERT_EQ(channel.text, table.ChannelText(row));
-            ASSERT_EQ(minimum.text, table.MinimumText(row));
-            ASSERT_EQ(maximum.text, table.MaximumText(row));
-            const Field* first_failed = !channel.value ? &channel : !minimum.value ? &minimum
-                                        : !maximum.value ? &maximum : nullptr;
-            const std::optional<RowError> error = RowErrorOf(table, row);
-            if (first_failed) {
-                ASSERT_TRUE(error.has_value());
-                ASSERT_EQ(first_failed->error, error->code);
-                ASSERT_NE(std::wstring::npos, error->description.find(L"\"" + first_failed->text + L"\""));
-            } else {
-                ASSERT_FALSE(error.has_value());
-                ASSERT_EQ((RuleValues{*channel.value, *minimum.value, *maximum.value}), table.Row(row));
-            }
+            const ModelRow& row = model[i];
+            ASSERT_EQ(expected(pool[row.channel], pool[row.minimum], pool[row.maximum]),
+                      table.Row(static_cast<std::int16_t>(i)))
+                << "row " << i;
         }
     }
 }

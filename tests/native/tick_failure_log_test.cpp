@@ -41,5 +41,30 @@ TEST(TickFailureLogTest, TheLineNamesCodeAndDescription) {
               L"Zorvane: Timer1 tick failed (0x80020009): Das Pult ist gesperrt.\n");
 }
 
+// Rows named from 1, in the rule editor's own words for the input.
+TEST(TickFailureLogTest, ASkippedRowIsNamedWithTheRuleEditorsWords) {
+    struct Case {
+        std::int16_t row;
+        RuleFault fault;
+        std::wstring line;
+    };
+    const Case cases[] = {
+        {0, RuleFault::ChannelNotNumeric,
+         L"Zorvane: Timer1 skipped row 1: Bitte einen numerischen Wert als Kanal eintragen.\n"},
+        {3, RuleFault::ChannelOutOfRange,
+         L"Zorvane: Timer1 skipped row 4: Bitte einen g\u00FCltigen Wert als Kanal eintragen.\n"},
+        {4, RuleFault::MinimumOutOfRange,
+         L"Zorvane: Timer1 skipped row 5: Bitte einen g\u00FCltigen Wert als Minimalwert eintragen.\n"},
+        {99, RuleFault::MaximumNotNumeric,
+         L"Zorvane: Timer1 skipped row 100: Bitte einen numerischen Wert als Maximalwert eintragen.\n"},
+        {32766, RuleFault::MaximumBelowMinimum,
+         L"Zorvane: Timer1 skipped row 32767: Der Maximalwert muss gr\u00F6\u00DFer sein als der Minimalwert\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        EXPECT_EQ(SkippedRowLine(c.row, c.fault), c.line);
+    }
+}
+
 }  // namespace
 }  // namespace zorvane::ui

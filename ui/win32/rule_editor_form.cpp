@@ -103,7 +103,7 @@ public:
         : form_(form), generation_(form.Generation()), table_(table), host_(host) {}
 
     std::int16_t RowCount() const override { return table_.RowCount(); }
-    RuleValues Row(std::int16_t row) const override {
+    RuleReading Row(std::int16_t row) const override {
         CheckOpen();
         return table_.Row(row);
     }
@@ -366,6 +366,10 @@ void RuleEditorForm::OnTimer() noexcept {
     const win::ModuleHold hold;
     try {
         table_.SetFormat(win::UserNumberFormat());
+        // Rows the separators have put out of range are passed over without a host call.
+        for (const RowFault& skipped : table_.TakeNewFaults()) {
+            OutputDebugStringW(SkippedRowLine(skipped.row, skipped.fault).c_str());
+        }
         velt_zorvane::HostChannels host;
         TickGuard guard(*this, table_, host);
         RunClampTick(guard, guard);

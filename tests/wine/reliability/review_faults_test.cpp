@@ -414,6 +414,66 @@ TEST_F(ScriptedTickTest, SeparatorsChangedAfterAnAddAreHonouredByTheNextTick) {
     EXPECT_TRUE(output_.Lines().empty());
 }
 
+// A wide line as a debugger output handler sees it: in the ANSI code page.
+std::string AsDebugOutput(const std::wstring& line) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(CP_ACP, 0, line.c_str(), -1, text.data(), size, nullptr, nullptr);
+    text.resize(std::char_traits<char>::length(text.c_str()));
+    return text;
+}
+
+// Rules typed with a decimal comma that read, with a decimal point, as channel 5124, as
+// minimum 1004, and as minimum 55 above maximum 10 (which would write channel 13 twice in
+// one tick): those rows get no host call while the separators stand so, each is named
+// once in the debugger output, and the rows around them are clamped as ever.
+TEST_F(ScriptedTickTest, SeparatorsThatPutARuleOutOfRangeSkipThatRowOnly) {
+    const UserSeparators restore;
+    ASSERT_TRUE(UserSeparators::Set(L",", L"."));
+    editor_->Add(L"51,24", L"0", L"255");
+    editor_->Add(L"11", L"100,4", L"200");
+    editor_->Add(L"13", L"5,5", L"10");
+    editor_->Add(L"9", L"50", L"60");
+    ASSERT_EQ(editor_->Table(), (std::vector<std::vector<std::wstring>>{
+                                    {L"5", L"7", L"9", L"51,24", L"11", L"13", L"9"},
+                                    {L"10", L"0", L"0", L"0", L"100,4", L"5,5", L"50"},
+                                    {L"200", L"100", L"255", L"255", L"200", L"10", L"60"}}))
+        << "an add was refused";
+    const std::vector<std::wstring> last_row = {L"ChannelGetValue 9", L"MyStream", L"UserInteraction",
+                                                L"MyStream", L"SetChannel 9, 50, true"};
+    const std::vector<std::wstring> with_comma =
+        Joined(Joined(kFullTick, {L"ChannelGetValue 51", L"ChannelGetValue 11", L"ChannelGetValue 13",
+                                  L"MyStream", L"UserInteraction", L"MyStream", L"SetChannel 13, 10, true"}),
+               last_row);
+    EXPECT_EQ(Tick(), with_comma) << "decimal comma, as typed";
+    EXPECT_TRUE(output_.Lines().empty());
+
+    ASSERT_TRUE(UserSeparators::Set(L".", L","));
+    EXPECT_EQ(Tick(), Joined(kFullTick, last_row)) << "decimal point: rows 4 to 6 are no rules within range";
+    // In the rule editor's own words for such input, rows counted from 1 as the lists show them.
+    const std::vector<std::string> skipped = {
+        AsDebugOutput(L"Zorvane: Timer1 skipped row 4: Bitte einen g\u00FCltigen Wert als Kanal eintragen."),
+        AsDebugOutput(L"Zorvane: Timer1 skipped row 5: Bitte einen g\u00FCltigen Wert als Minimalwert eintragen."),
+        AsDebugOutput(L"Zorvane: Timer1 skipped row 6: Der Maximalwert muss gr\u00F6\u00DFer sein als der Minimalwert"),
+    };
+    EXPECT_EQ(output_.Lines(), skipped);
+    EXPECT_TRUE(boxes_.boxes().empty()) << "a box for a skipped row";
+
+    EXPECT_EQ(Tick(), Joined(kFullTick, last_row)) << "decimal point, the next tick";
+    EXPECT_EQ(output_.Lines(), skipped) << "the same rows skipped again are not named again";
+
+    ASSERT_TRUE(UserSeparators::Set(L",", L"."));
+    EXPECT_EQ(Tick(), with_comma) << "decimal comma again";
+    EXPECT_EQ(output_.Lines(), skipped);
+
+    ASSERT_TRUE(UserSeparators::Set(L".", L","));
+    EXPECT_EQ(Tick(), Joined(kFullTick, last_row)) << "decimal point once more";
+    std::vector<std::string> twice = skipped;
+    twice.insert(twice.end(), skipped.begin(), skipped.end());
+    EXPECT_EQ(output_.Lines(), twice) << "rows skipped anew are named anew";
+    EXPECT_TRUE(boxes_.boxes().empty());
+}
+
 // --- What keeps the module loaded ------------------------------------------------------
 
 // Asked at the moment only the holder is left: DllCanUnloadNow, then COM's unloading of
