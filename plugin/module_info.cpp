@@ -4,7 +4,7 @@
 
 #include "contract/host_call.h"
 #include "plugin/plugin_identity.h"
-#include "ui/win32/window_instances.h"
+#include "ui/win32/rule_editor_tool.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 

@@ -6,7 +6,7 @@
 #include "contract/type_libraries.h"
 #include "plugin/module_info.h"
 #include "plugin/plugin_identity.h"
-#include "ui/win32/window_instances.h"
+#include "ui/win32/plugin_configuration.h"
 #include "win/com_error.h"
 #include "win/com_object.h"
 #include "win/handles.h"
@@ -16,7 +16,8 @@
 namespace zorvane {
 namespace {
 
-// No state of its own: the helper lives in VELTZorvane, the window in the window instances.
+// No state of its own: the helper lives in VELTZorvane, the window in its component-wide
+// instance.
 class PlugIn final
     : public win::ComObject<PlugIn,
                             win::TypeInfoDispatch<_clsVELTPlugIn, OwnTypeInfoOf<_clsVELTPlugIn>>,

@@ -73,10 +73,6 @@ void DetachDialogKeyboard(HWND top_level) noexcept {
     }
 }
 
-bool DialogKeyboardHookInstalled() noexcept {
-    return g_state != nullptr;
-}
-
 void RemoveDialogKeyboardHook() noexcept {
     delete g_state;
     g_state = nullptr;

@@ -11,8 +11,6 @@ namespace zorvane::ui {
 void AttachDialogKeyboard(HWND top_level);
 void DetachDialogKeyboard(HWND top_level) noexcept;
 
-bool DialogKeyboardHookInstalled() noexcept;
-
 // Removes the hook whatever is still attached.
 void RemoveDialogKeyboardHook() noexcept;
 

@@ -137,9 +137,10 @@ private:
     std::optional<win::ModuleHold> loaded_hold_;
 };
 
-// The component-wide instance of a form: made on first use, kept until the component
-// lets it go. A plain pointer: nothing may be destroyed by a static destructor while
-// the loader lock is held.
+// The component-wide instance of a form: made on first use, owned by the component until
+// it lets it go. A plain pointer: nothing may be destroyed by a static destructor while
+// the loader lock is held. What a host holds of a form is an object of its own, which
+// reaches the form through Instance().
 template <class Derived>
 class FormInstance {
 public:
@@ -148,19 +149,14 @@ public:
         return *instance_;
     }
     static Derived* Existing() noexcept { return instance_; }
-    // Closes the window, drops the component's own reference and unregisters the
-    // window class.
+    // Closes the window, deletes the instance and unregisters the window class.
     static void ReleaseInstance() noexcept {
         Derived* instance = instance_;
         instance_ = nullptr;
         if (instance == nullptr) return;
         instance->Unload();
         const wchar_t* class_name = instance->design().class_name;
-        if constexpr (requires { instance->Release(); }) {
-            instance->Release();
-        } else {
-            delete instance;
-        }
+        delete instance;
         UnregisterFormClass(class_name);
     }
 

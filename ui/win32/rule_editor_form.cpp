@@ -7,19 +7,14 @@
 
 #include "clamp/clamp_cycle.h"
 #include "clamp/win32/velt_zorvane.h"
-#include "common/component_title.h"
 #include "common/host_error.h"
-#include "ui/interval_input.h"
 #include "ui/rule_input.h"
 #include "ui/win32/about_form.h"
 #include "ui/win32/control_ids.h"
-#include "ui/win32/form_members.h"
 #include "ui/win32/information_box.h"
-#include "ui/win32/interval_dialog.h"
 #include "ui/win32/window_failures.h"
 #include "win/com_error.h"
 #include "win/module_count.h"
-#include "win/scope_exit.h"
 #include "win/user_number_format.h"
 
 namespace zorvane::ui {
@@ -59,28 +54,6 @@ constexpr FormDesign kDesign = {
     .client_height = 3255,
     .controls = kControls,
 };
-
-constexpr DISPID kDispPluginConfigurationData = 0x60050001;
-
-void RunPluginConfigurationData(Form& form, win::Call&) {
-    static_cast<RuleEditorForm&>(form).RunIntervalDialog();
-}
-
-// The rule editor's own member, looked up before the members every form has.
-constexpr FormMember kOwnMembers[] = {
-    {L"PluginConfigurationData", kDispPluginConfigurationData, {win::kMethod, 0, {}},
-     &RunPluginConfigurationData, nullptr},
-};
-
-const FormMember* FindAnyMember(const wchar_t* name) noexcept {
-    const FormMember* member = FindMember(kOwnMembers, name);
-    return member != nullptr ? member : FindMember(StandardFormMembers(), name);
-}
-
-const FormMember* FindAnyMember(DISPID id) noexcept {
-    const FormMember* member = FindMember(kOwnMembers, id);
-    return member != nullptr ? member : FindMember(StandardFormMembers(), id);
-}
 
 constexpr UINT_PTR kListSubclassId = 1;
 
@@ -133,59 +106,6 @@ RuleEditorForm::RuleEditorForm() noexcept : Form(kDesign) {}
 
 RuleEditorForm::~RuleEditorForm() {
     Unload();
-}
-
-HRESULT RuleEditorForm::AskToSaveProjectData(VARIANT_BOOL* result) noexcept {
-    if (result == nullptr) {
-        // Refused with error information, as every failure of ours is.
-        return win::ComBoundary(__uuidof(IVELTTool), kComponentTitle, []() -> HRESULT { win::ThrowHr(E_POINTER); });
-    }
-    *result = VARIANT_FALSE;
-    return S_OK;
-}
-
-HRESULT RuleEditorForm::InterfaceSupportsErrorInfo(REFIID iid) noexcept {
-    return iid == __uuidof(IVELTTool) || iid == __uuidof(IDispatch) ? S_OK : S_FALSE;
-}
-
-HRESULT RuleEditorForm::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                                      DISPID* ids) noexcept {
-    if (names == nullptr || ids == nullptr) return E_POINTER;
-    if (count == 0) return E_INVALIDARG;
-    if (const FormMember* member = FindAnyMember(names[0])) {
-        ids[0] = member->id;
-        return win::ParameterIds(member->shape, names, count, ids);
-    }
-    return TypeInfoDispatch::GetIDsOfNames(iid, names, count, lcid, ids);
-}
-
-HRESULT RuleEditorForm::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                               VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
-    // Ours to set on every path, whatever the caller left in it.
-    if (result != nullptr) VariantInit(result);
-    // A member may show a box or run a modal loop: the host may let go of us meanwhile.
-    const Microsoft::WRL::ComPtr<RuleEditorForm> keep(this);
-    const win::ModuleHold hold;
-    const FormMember* member = FindAnyMember(id);
-    if (member == nullptr) {
-        return TypeInfoDispatch::Invoke(id, iid, lcid, flags, params, result, excep, arg_error);
-    }
-    if (iid != IID_NULL) return Refused(DISP_E_UNKNOWNINTERFACE);
-    return InvokeFormMember(*member, *this, flags, params, result, excep, arg_error, lcid,
-                            __uuidof(IVELTTool));
-}
-
-void RuleEditorForm::RunIntervalDialog() {
-    // The host's window, active while it asks us to configure, owns the box.
-    HWND active = GetActiveWindow();
-    HWND owner = active != nullptr ? GetAncestor(active, GA_ROOT) : nullptr;
-    const std::wstring text = RunIntervalInputBox(owner);
-    const IntervalCheck check = CheckInterval(text, win::UserNumberFormat());
-    if (!check.interval_ms) {
-        ShowInformation(owner, check.message, L"Fehler");
-        return;
-    }
-    SetTimerInterval(*check.interval_ms);
 }
 
 void RuleEditorForm::SetTimerInterval(std::int32_t milliseconds) {
@@ -359,10 +279,9 @@ void RuleEditorForm::StartTimer() {
 
 void RuleEditorForm::OnTimer() noexcept {
     // A host call may pump messages: a tick never starts inside another, and while it
-    // runs neither this object nor the module may go, whatever the host releases.
+    // runs the module (and with it this instance) may not go, whatever the host releases.
     if (ticking_) return;
     ticking_ = true;
-    AddRef();
     const win::ModuleHold hold;
     try {
         table_.SetFormat(win::UserNumberFormat());
@@ -384,7 +303,6 @@ void RuleEditorForm::OnTimer() noexcept {
         ReportTickFailure(tick_failures_, E_UNEXPECTED, L"unexpected failure");
     }
     ticking_ = false;
-    Release();  // last: it may be the final reference
 }
 
 }  // namespace zorvane::ui

@@ -6,22 +6,6 @@
 
 namespace zorvane::ui {
 
-Microsoft::WRL::ComPtr<IDispatch> RuleEditorInstance() {
-    return Microsoft::WRL::ComPtr<IDispatch>(static_cast<IVELTTool*>(&RuleEditorForm::Instance()));
-}
-
-void RunPluginConfigurationData() {
-    RuleEditorForm::Instance().RunIntervalDialog();
-}
-
-bool WindowsKeepModule() noexcept {
-    const AboutForm* about = AboutForm::Existing();
-    if (about != nullptr && about->IsLoaded()) return true;
-    const RuleEditorForm* editor = RuleEditorForm::Existing();
-    // The instance holds one reference of its own.
-    return editor != nullptr && (editor->IsLoaded() || editor->ReferenceCount() > 1);
-}
-
 void ReleaseWindowInstances() noexcept {
     AboutForm::ReleaseInstance();
     RuleEditorForm::ReleaseInstance();

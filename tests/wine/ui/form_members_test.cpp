@@ -738,7 +738,8 @@ TEST_F(FormMembersTest, ZOrderPutsTheWindowInFrontOfOrBehindTheOthers) {
 }
 
 // Runs from the modal loop of Show 1: what the host's owner and our window look like
-// while it runs, then closes the form one of two ways.
+// while it runs, then closes the form one of two ways and reads which window the system
+// made active.
 struct ModalProbe {
     HWND owner = nullptr;
     HWND form = nullptr;
@@ -747,6 +748,8 @@ struct ModalProbe {
     bool form_visible_during = false;
     HWND form_owner_during = nullptr;
     bool ran = false;
+    HWND active_after = nullptr;
+    HWND foreground_after = nullptr;
 };
 ModalProbe* g_probe = nullptr;
 
@@ -758,10 +761,12 @@ void CALLBACK ProbeModal(HWND, UINT, UINT_PTR id, DWORD) noexcept {
     probe.form_visible_during = IsWindowVisible(probe.form) != FALSE;
     probe.form_owner_during = GetWindow(probe.form, GW_OWNER);
     if (probe.closes_with_wm_close) {
-        PostMessageW(probe.form, WM_CLOSE, 0, 0);
+        SendMessageW(probe.form, WM_CLOSE, 0, 0);
     } else {
         ShowWindow(probe.form, SW_HIDE);
     }
+    probe.active_after = GetActiveWindow();
+    probe.foreground_after = GetForegroundWindow();
 }
 
 TEST_F(FormMembersTest, ShowModalDisablesTheOwnerAndReturnsOnlyOnceTheFormIsHiddenOrClosed) {
@@ -831,30 +836,6 @@ private:
     win::UniqueWindow window_;
 };
 
-// Runs from the modal loop of Show 1: hides or closes the form, then reads which window
-// the system made active.
-struct ModalEnd {
-    HWND form = nullptr;
-    bool closes = false;
-    bool ran = false;
-    HWND active_after = nullptr;
-    HWND foreground_after = nullptr;
-};
-ModalEnd* g_modal_end = nullptr;
-
-void CALLBACK EndModal(HWND, UINT, UINT_PTR id, DWORD) noexcept {
-    KillTimer(nullptr, id);
-    ModalEnd& end = *g_modal_end;
-    end.ran = true;
-    if (end.closes) {
-        SendMessageW(end.form, WM_CLOSE, 0, 0);
-    } else {
-        ShowWindow(end.form, SW_HIDE);
-    }
-    end.active_after = GetActiveWindow();
-    end.foreground_after = GetForegroundWindow();
-}
-
 // Through the real DLL, as a host shows its tool window: Show 1 with the host's form as
 // the owner. When the form is hidden or closed, the activation goes back to the owner,
 // never to another window, the owner being enabled before the form goes out of sight.
@@ -882,18 +863,20 @@ TEST_F(FormMembersTest, AModalFormHiddenOrClosedHandsTheActivationBackToItsOwner
         SetForegroundWindow(host.get());
         ASSERT_EQ(GetActiveWindow(), host.get());
         const int activations_before = Bystander::activations();
-        ModalEnd end;
+        ModalProbe end;
+        end.owner = host.get();
         end.form = WindowOf(dispatch_.Get());
-        end.closes = closes;
-        g_modal_end = &end;
-        SetTimer(nullptr, 0, 100, EndModal);
+        end.closes_with_wm_close = closes;
+        g_probe = &end;
+        SetTimer(nullptr, 0, 100, ProbeModal);
         std::vector<Arg> args;
         args.push_back(Arg::Long(1));
         args.push_back(Arg::Object(owner_form.Get()));
         const Outcome shown = Call(L"Show", DISPATCH_METHOD, std::move(args));
-        g_modal_end = nullptr;
+        g_probe = nullptr;
         EXPECT_EQ(shown.hr, S_OK) << shown.error_description;
         ASSERT_TRUE(end.ran) << "Show 1 returned before the form was hidden or closed";
+        EXPECT_FALSE(end.owner_enabled_during);
         EXPECT_EQ(end.active_after, host.get()) << "active after the form went: " << end.active_after
                                                 << ", the other window is " << other.window();
         EXPECT_EQ(end.foreground_after, host.get());

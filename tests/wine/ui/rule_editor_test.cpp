@@ -317,21 +317,24 @@ TEST_F(RuleEditorTest, HideOnlyHides) {
     EXPECT_EQ(Rows(kList1), std::vector<std::wstring>{L"9"});
 }
 
+// What holds the module is told by the one count DllCanUnloadNow asks: the rule editor
+// referenced from outside, each loaded window; the window instance alone does not.
 TEST_F(RuleEditorTest, ModuleIsKeptWhileReferencedOrLoaded) {
-    EXPECT_FALSE(WindowsKeepModule());
+    const long before = win::ModuleCount::Value();
     {
         ComPtr<IDispatch> outside = RuleEditorInstance();
-        EXPECT_REF(outside.Get(), 2u) << "ours and the component's own";
-        EXPECT_TRUE(WindowsKeepModule());
+        EXPECT_REF(outside.Get(), 1u) << "the component keeps a reference of its own";
+        EXPECT_EQ(win::ModuleCount::Value(), before + 1) << "referenced";
     }
-    EXPECT_FALSE(WindowsKeepModule());  // the component's own reference does not count
+    EXPECT_EQ(win::ModuleCount::Value(), before) << "neither referenced nor loaded";
     HWND window = ShowEditor();
-    EXPECT_TRUE(WindowsKeepModule());
+    EXPECT_EQ(win::ModuleCount::Value(), before + 1) << "the rule editor loaded";
     Click(Control(kCommand3));  // the about window
+    EXPECT_EQ(win::ModuleCount::Value(), before + 2) << "both windows loaded";
     SendMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WindowsKeepModule());
+    EXPECT_EQ(win::ModuleCount::Value(), before + 1) << "the about window loaded";
     SendMessageW(AboutWindow(), WM_CLOSE, 0, 0);
-    EXPECT_FALSE(WindowsKeepModule());
+    EXPECT_EQ(win::ModuleCount::Value(), before) << "both closed";
 }
 
 // What a person sees: with a row pressed in one list, that row shows selected in all

@@ -25,7 +25,10 @@
 #include "tests/support/ticks.h"
 #include "tests/support/windows.h"
 #include "ui/win32/control_ids.h"
+#include "ui/win32/plugin_configuration.h"
+#include "ui/win32/rule_editor_tool.h"
 #include "ui/win32/window_instances.h"
+#include "win/module_count.h"
 
 namespace zorvane::ui::test {
 
