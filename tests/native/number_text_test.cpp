@@ -39,6 +39,14 @@ void ExpectSameNumber(const std::optional<double>& expected, const std::optional
     EXPECT_EQ(std::signbit(*expected), std::signbit(*actual));
 }
 
+// Each case's text read in its format, the number (or none) it lists.
+void ExpectReadsAsListed(const std::vector<ReadCase>& cases) {
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(Describe(c.text, c.format));
+        ExpectSameNumber(c.expected, ReadNumber(c.text, c.format));
+    }
+}
+
 TEST(ReadNumber, Grammar) {
     const std::vector<ReadCase> cases = {
         // Plain numbers and the decimal separator of each format.
@@ -137,10 +145,7 @@ TEST(ReadNumber, Grammar) {
         {L"9007199254740995", kE, 9007199254740996.0},
         {L"0.1", kE, 0.1},
     };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(Describe(c.text, c.format));
-        ExpectSameNumber(c.expected, ReadNumber(c.text, c.format));
-    }
+    ExpectReadsAsListed(cases);
 }
 
 TEST(ReadNumber, LongDigitStringsRoundCorrectly) {
@@ -156,10 +161,7 @@ TEST(ReadNumber, LongDigitStringsRoundCorrectly) {
         {L"1" + std::wstring(308, L'0'), kE, 1e308},
         {L"1" + std::wstring(309, L'0'), kE, kNone},
     };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(Describe(c.text, c.format));
-        ExpectSameNumber(c.expected, ReadNumber(c.text, c.format));
-    }
+    ExpectReadsAsListed(cases);
 }
 
 // Decimal digits of m * 5^k, so that m * 2^-k is the text digits + "e-" + k.
@@ -202,10 +204,7 @@ TEST(ReadNumber, TiesNeedEveryDigit) {
         {subnormal_tie + std::wstring(900, L'0') + L"1e-1976", kE, smallest_normal},
         {subnormal_below + L"e-1125", kE, largest_subnormal},
     };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(Describe(c.text, c.format));
-        ExpectSameNumber(c.expected, ReadNumber(c.text, c.format));
-    }
+    ExpectReadsAsListed(cases);
 }
 
 // Long input costs a scan and nothing more: no copy of the text, nothing that grows with
