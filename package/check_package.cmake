@@ -3,6 +3,7 @@ cmake_minimum_required(VERSION 3.25)
 # Usage: cmake -DZIP=<zip> -DDLL=<built Zorvane.dll> -DDLL64=<built 64-bit Zorvane.dll>
 #              -DNOTES=<package dir> -DSETUP=<setup file name> -P this file.
 include(${CMAKE_CURRENT_LIST_DIR}/pe.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/check_common.cmake)
 
 get_filename_component(unpacked ${ZIP} NAME_WE)
 set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/${unpacked}-unpacked)
@@ -17,10 +18,8 @@ if(NOT contents STREQUAL "LIESMICH.txt;README.txt;Zorvane.dll;x64/Zorvane.dll")
 endif()
 
 # Each file as it was built or written, byte for byte.
-foreach(pair IN ITEMS "Zorvane.dll|${DLL}" "x64/Zorvane.dll|${DLL64}" "LIESMICH.txt|${NOTES}/LIESMICH.txt" "README.txt|${NOTES}/README.txt")
-  string(REPLACE "|" ";" pair "${pair}")
-  list(GET pair 0 name)
-  list(GET pair 1 source)
+foreach(row IN ITEMS "Zorvane.dll|${DLL}" "x64/Zorvane.dll|${DLL64}" "LIESMICH.txt|${NOTES}/LIESMICH.txt" "README.txt|${NOTES}/README.txt")
+  zorvane_split_row("${row}" name source)
   if(NOT EXISTS ${unpacked}/${name})
     continue()
   endif()
@@ -32,11 +31,8 @@ endforeach()
 
 # Each DLL for its kind of process, read from its header: a 32-bit host loads only the
 # i386 one, a 64-bit host only the AMD64 one.
-foreach(pair IN ITEMS "Zorvane.dll|i386|267" "x64/Zorvane.dll|AMD64|523")
-  string(REPLACE "|" ";" pair "${pair}")
-  list(GET pair 0 name)
-  list(GET pair 1 machine)
-  list(GET pair 2 magic)
+foreach(row IN ITEMS "Zorvane.dll|i386|267" "x64/Zorvane.dll|AMD64|523")
+  zorvane_split_row("${row}" name machine magic)
   if(NOT EXISTS ${unpacked}/${name})
     continue()
   endif()
@@ -62,22 +58,15 @@ foreach(note IN ITEMS LIESMICH.txt README.txt)
     string(APPEND problems "  ${note}: not every line ends in CRLF\n")
   endif()
   file(READ ${unpacked}/${note} text)
-  foreach(needed IN ITEMS "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe"
-                          "%SystemRoot%\\System32\\regsvr32.exe" "x64\\Zorvane.dll"
-                          "C:\\Program Files\\Zorvane\\" "${SETUP}")
-    string(FIND "${text}" "${needed}" found)
-    if(found LESS 0)
-      string(APPEND problems "  ${note} does not mention ${needed}\n")
-    endif()
-  endforeach()
+  zorvane_require_texts(problems "${text}" "${note} does not mention"
+                        "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe"
+                        "%SystemRoot%\\System32\\regsvr32.exe" "x64\\Zorvane.dll"
+                        "C:\\Program Files\\Zorvane\\" "${SETUP}")
 endforeach()
 
 # Each DLL as small as the static runtime allows: unused sections dropped, no symbols.
-foreach(entry IN ITEMS "Zorvane.dll|${DLL}|524288" "x64/Zorvane.dll|${DLL64}|524288")
-  string(REPLACE "|" ";" entry "${entry}")
-  list(GET entry 0 name)
-  list(GET entry 1 dll)
-  list(GET entry 2 size_limit)
+foreach(row IN ITEMS "Zorvane.dll|${DLL}|524288" "x64/Zorvane.dll|${DLL64}|524288")
+  zorvane_split_row("${row}" name dll size_limit)
   file(SIZE ${dll} dll_size)
   math(EXPR dll_kib "(${dll_size} + 1023) / 1024")
   math(EXPR limit_kib "${size_limit} / 1024")
