@@ -75,6 +75,18 @@ function(zorvane_utf16_hex text out)
   set(${out} ${hex} PARENT_SCOPE)
 endfunction()
 
+# _zorvane_find_bytes(<hex variable> <hex bytes> <out>): where the bytes first stand in the
+# hex text, as an index into it; -1 when they are not there or that place is not on a
+# byte boundary (half a byte of one thing and half of the next).
+function(_zorvane_find_bytes hex_variable bytes out)
+  string(FIND "${${hex_variable}}" "${bytes}" at)
+  math(EXPR odd "${at} % 2")
+  if(odd)
+    set(at -1)
+  endif()
+  set(${out} ${at} PARENT_SCOPE)
+endfunction()
+
 # zorvane_read_version(<file> <prefix>): the version block of a PE file, found by its key
 # and read by its layout: <prefix>_FIXED_FILE and <prefix>_FIXED_PRODUCT (the numeric
 # versions, a.b.c.d), and for each of ProductName, CompanyName, ProductVersion, FileVersion
@@ -83,9 +95,8 @@ endfunction()
 function(zorvane_read_version file prefix)
   file(READ ${file} hex HEX)
   zorvane_utf16_hex("VS_VERSION_INFO" key)
-  string(FIND "${hex}" "${key}0000" at)
-  math(EXPR odd "${at} % 2")
-  if(at LESS 0 OR odd)
+  _zorvane_find_bytes(hex "${key}0000" at)
+  if(at LESS 0)
     set(${prefix}_ERROR "no version block" PARENT_SCOPE)
     return()
   endif()
@@ -95,9 +106,8 @@ function(zorvane_read_version file prefix)
 
   # VS_FIXEDFILEINFO: signature FEEF04BD, structure version, then file and product
   # version, two DWORDs each (major.minor, build.revision).
-  string(FIND "${hex}" "bd04effe" at)
-  math(EXPR odd "${at} % 2")
-  if(at LESS 0 OR odd)
+  _zorvane_find_bytes(hex "bd04effe" at)
+  if(at LESS 0)
     set(${prefix}_ERROR "no fixed version information" PARENT_SCOPE)
     return()
   endif()
