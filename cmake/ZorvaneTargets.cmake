@@ -29,3 +29,14 @@ function(zorvane_defaults target)
     target_link_libraries(${target} PRIVATE zorvane_win32_defaults)
   endif()
 endfunction()
+
+# zorvane_static_library(<name> <sources>... LINKS <libraries>...): one of our static
+# libraries: its headers named from the project's root, what it links passed on to its
+# users, our standard flags.
+function(zorvane_static_library name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LINKS")
+  add_library(${name} STATIC ${arg_UNPARSED_ARGUMENTS})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${arg_LINKS})
+  zorvane_defaults(${name})
+endfunction()
