@@ -12,20 +12,18 @@
 #include "clamp/clamp_cycle.h"
 #include "clamp/rule_table.h"
 #include "clamp/win32/velt_zorvane.h"
-#include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
+#include "tests/support/standin_helper_test.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 
 using zorvane::standin::ChannelWrite;
-using zorvane::standin::MakePluginHelper;
-using zorvane::standin::StandinHost;
 using zorvane::win::ComError;
 namespace vz = zorvane::velt_zorvane;
 
 namespace {
 
-class GermanLocaleTest : public ::testing::Test {
+class GermanLocaleTest : public zorvane::test::StandinHelperTest {
 protected:
     void SetUp() override {
         wchar_t decimal[4] = {};
@@ -34,10 +32,8 @@ protected:
         GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, group, 4);
         ASSERT_STREQ(decimal, L",") << "the test needs a German user locale";
         ASSERT_STREQ(group, L".");
-        host_ = std::make_shared<StandinHost>();
-        vz::StorePluginHelper(MakePluginHelper(host_).Get());
+        StandinHelperTest::SetUp();
     }
-    void TearDown() override { vz::Release(); }
 
     void Reply(int channel, const wchar_t* text) {
         zorvane::win::Variant value;
@@ -45,8 +41,6 @@ protected:
         V_BSTR(value.get()) = SysAllocString(text);
         host_->SetChannelReply(channel, *value.get());
     }
-
-    std::shared_ptr<StandinHost> host_;
 };
 
 TEST_F(GermanLocaleTest, TextRepliesAreReadWithDecimalCommaAndGroupPoint) {

@@ -17,7 +17,9 @@
 #include "clamp/win32/velt_zorvane.h"
 #include "host/standin/plugin_helper.h"
 #include "host/standin/standin_host.h"
+#include "tests/support/host_members.h"
 #include "tests/support/references.h"
+#include "tests/support/standin_helper_test.h"
 #include "win/com_error.h"
 #include "win/com_object.h"
 #include "win/handles.h"
@@ -29,9 +31,8 @@ using zorvane::standin::ArgumentSeen;
 using zorvane::standin::ChannelWrite;
 using zorvane::standin::Fault;
 using zorvane::standin::FaultKind;
-using zorvane::standin::MakePluginHelper;
-using zorvane::standin::StandinHost;
 using zorvane::test::RefCount;
+using Member = zorvane::test::HostMember;
 using zorvane::win::ComError;
 namespace vz = zorvane::velt_zorvane;
 
@@ -39,25 +40,9 @@ namespace {
 
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
 
-class VeltZorvaneTest : public ::testing::Test {
+class VeltZorvaneTest : public zorvane::test::StandinHelperTest {
 protected:
-    void SetUp() override {
-        vz::Release();
-        Connect();
-    }
-    void TearDown() override { vz::Release(); }
-
-    // A fresh host and helper, stored as the plug-in's Init would store it.
-    void Connect() {
-        host_ = std::make_shared<StandinHost>();
-        helper_ = MakePluginHelper(host_);
-        vz::StorePluginHelper(helper_.Get());
-    }
-
     std::vector<std::wstring> Trace() const { return host_->trace.Texts(); }
-
-    std::shared_ptr<StandinHost> host_;
-    ComPtr<IVELTPluginHelper> helper_;
 };
 
 TEST_F(VeltZorvaneTest, ReadChannelValuePassesTheCallersChannelByReference) {
@@ -161,7 +146,6 @@ TEST_F(VeltZorvaneTest, WorkedTickWithTwoRules) {
 }
 
 // The three-rule tick the faults are injected into, call by call.
-enum class Member { ChannelGetValue, MyStream, UserInteraction, SetChannel };
 struct ExpectedCall {
     const wchar_t* text;
     Member member;
@@ -181,16 +165,6 @@ const ExpectedCall kThreeRuleTick[] = {
     {L"SetChannel 7, 100, true", Member::SetChannel, {}, ChannelWrite{7, 100, true}},
     {L"ChannelGetValue 9 -> 42", Member::ChannelGetValue, 42, {}},
 };
-
-const wchar_t* MemberName(Member member) {
-    switch (member) {
-        case Member::ChannelGetValue: return L"ChannelGetValue";
-        case Member::MyStream: return L"MyStream";
-        case Member::UserInteraction: return L"UserInteraction";
-        case Member::SetChannel: return L"SetChannel";
-    }
-    return L"";
-}
 
 bool Fits(FaultKind kind, Member member) {
     switch (kind) {
@@ -270,7 +244,7 @@ TEST_F(ThreeRuleTick, AFaultEndsTheTickAtItsCall) {
             const auto trace = Trace();
             ASSERT_EQ(trace.size(), position);
             for (unsigned i = 0; i + 1 < position; ++i) EXPECT_EQ(trace[i], kThreeRuleTick[i].text);
-            EXPECT_EQ(trace.back().rfind(MemberName(failing.member), 0), 0u) << trace.back();
+            EXPECT_EQ(trace.back().rfind(NameOf(failing.member), 0), 0u) << trace.back();
 
             std::vector<ChannelWrite> writes;
             std::optional<int> last_read;
@@ -302,7 +276,7 @@ TEST_F(ThreeRuleTick, AFaultEndsTheTickAtItsCall) {
                 case FaultKind::MissingMember:
                     EXPECT_EQ(error->hr(), host_->trace.calls().back().result);
                     EXPECT_TRUE(error->hr() == DISP_E_UNKNOWNNAME || error->hr() == DISP_E_MEMBERNOTFOUND);
-                    EXPECT_NE(error->description().find(MemberName(failing.member)), std::wstring::npos);
+                    EXPECT_NE(error->description().find(NameOf(failing.member)), std::wstring::npos);
                     break;
                 case FaultKind::Exception:
                 case FaultKind::ExceptionDeferred:
@@ -440,6 +414,16 @@ struct Reply {
     double number;
 };
 
+constexpr int kReplyChannel = 12;
+
+// The host answers reads of kReplyChannel with what the reply makes; the answer's type.
+VARTYPE AnswerReads(zorvane::standin::StandinHost& host, const Reply& reply) {
+    zorvane::win::Variant value;
+    reply.make(*value.get());
+    host.SetChannelReply(kReplyChannel, *value.get());
+    return value.type();
+}
+
 TEST_F(VeltZorvaneTest, NumericRepliesCompareAsTheirNumber) {
     const Reply replies[] = {
         {"VT_I4", [](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = 200; }, 200},
@@ -462,12 +446,10 @@ TEST_F(VeltZorvaneTest, NumericRepliesCompareAsTheirNumber) {
     vz::HostChannels channels;
     for (const auto& reply : replies) {
         SCOPED_TRACE(reply.name);
-        zorvane::win::Variant value;
-        reply.make(*value.get());
-        host_->SetChannelReply(12, *value.get());
-        std::int32_t channel = 12;
+        const VARTYPE type = AnswerReads(*host_, reply);
+        std::int32_t channel = kReplyChannel;
         EXPECT_DOUBLE_EQ(channels.ReadChannelValue(channel), reply.number);
-        EXPECT_EQ(V_VT(&vz::ChannelValue()), value.type());
+        EXPECT_EQ(V_VT(&vz::ChannelValue()), type);
     }
 }
 
@@ -485,10 +467,8 @@ TEST_F(VeltZorvaneTest, RepliesThatAreNoNumberAreATypeMismatchAndStayInChannelVa
     vz::HostChannels channels;
     for (const auto& reply : replies) {
         SCOPED_TRACE(reply.name);
-        zorvane::win::Variant value;
-        reply.make(*value.get());
-        host_->SetChannelReply(12, *value.get());
-        std::int32_t channel = 12;
+        const VARTYPE type = AnswerReads(*host_, reply);
+        std::int32_t channel = kReplyChannel;
         try {
             channels.ReadChannelValue(channel);
             ADD_FAILURE() << "no error";
@@ -496,7 +476,7 @@ TEST_F(VeltZorvaneTest, RepliesThatAreNoNumberAreATypeMismatchAndStayInChannelVa
             EXPECT_EQ(e.hr(), DISP_E_TYPEMISMATCH);
             EXPECT_FALSE(e.description().empty());
         }
-        EXPECT_EQ(V_VT(&vz::ChannelValue()), value.type());
+        EXPECT_EQ(V_VT(&vz::ChannelValue()), type);
     }
 }
 

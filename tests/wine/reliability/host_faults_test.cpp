@@ -20,6 +20,7 @@
 #include "host/standin/standin_host.h"
 #include "tests/support/box_watcher.h"
 #include "tests/support/debug_output.h"
+#include "tests/support/host_members.h"
 #include "tests/support/hosted_plugin.h"
 #include "tests/support/input.h"
 #include "tests/support/pump.h"
@@ -41,7 +42,7 @@ using standin::FaultKind;
 
 constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
 
-enum class Member { ChannelGetValue, MyStream, UserInteraction, SetChannel };
+using Member = HostMember;
 
 struct HostCallOfTick {
     const wchar_t* text;
@@ -76,16 +77,6 @@ std::vector<ChannelWrite> WritesBefore(std::size_t position) {
         if (kTick[i].write) writes.push_back(*kTick[i].write);
     }
     return writes;
-}
-
-const wchar_t* NameOf(Member member) {
-    switch (member) {
-        case Member::ChannelGetValue: return L"ChannelGetValue";
-        case Member::MyStream: return L"MyStream";
-        case Member::UserInteraction: return L"UserInteraction";
-        case Member::SetChannel: return L"SetChannel";
-    }
-    return L"";
 }
 
 struct KindCase {
@@ -172,15 +163,8 @@ protected:
     void SetUp() override {
         module_info_class_ = std::make_unique<standin::ModuleInfoClassOverride>();
         helper_ = standin::MakePluginHelper(host_);
-        opened_ = OpenedPlugIn::Open(helper_.Get());
-        editor_ = std::make_unique<RuleEditor>(opened_.window);
         // The shortest interval: ticks come as fast as the timer can.
-        ASSERT_TRUE(AddThreeRulesAtShortestInterval(*editor_, opened_.plugin.Get(), boxes_));
-        ASSERT_EQ(ListRows(editor_->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
-        ASSERT_EQ(boxes_.boxes().size(), 1u) << "the interval box and no refusal";
-        // Ticks of the set-up are done with; every check starts from a full tick.
-        ASSERT_TRUE(RunOneTick(opened_.window));
-        boxes_.Clear();
+        ASSERT_NO_FATAL_FAILURE(OpenTickingWithThreeRules(helper_.Get(), opened_, editor_, boxes_));
     }
 
     void TearDown() override {

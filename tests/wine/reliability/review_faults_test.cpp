@@ -82,13 +82,7 @@ protected:
             }
         };
         ResetValues();
-        opened_ = OpenedPlugIn::Open(helper_->as_helper());
-        editor_ = std::make_unique<RuleEditor>(opened_.window);
-        ASSERT_TRUE(AddThreeRulesAtShortestInterval(*editor_, opened_.plugin.Get(), boxes_));
-        ASSERT_EQ(ListRows(editor_->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
-        ASSERT_EQ(boxes_.boxes().size(), 1u) << "the interval box and no refusal";
-        ASSERT_TRUE(RunOneTick(opened_.window));
-        boxes_.Clear();
+        ASSERT_NO_FATAL_FAILURE(OpenTickingWithThreeRules(helper_->as_helper(), opened_, editor_, boxes_));
         output_.Clear();
     }
 
@@ -141,6 +135,14 @@ struct BadAnswerCase {
 VARIANT g_holding_nothing;     // what a reference to a variant points at
 IDispatch* g_no_object = nullptr;
 
+// A reference to a variant that holds a null reference of the given type.
+void ToVariantHoldingNullReference(VARIANT& r, VARTYPE type) {
+    V_VT(&g_holding_nothing) = static_cast<VARTYPE>(VT_BYREF | type);
+    V_BYREF(&g_holding_nothing) = nullptr;
+    V_VT(&r) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&r) = &g_holding_nothing;
+}
+
 const BadAnswerCase kBadAnswers[] = {
     {"ChannelGetValue VT_BYREF|VT_VARIANT null", false,
      [](VARIANT& r) { V_VT(&r) = VT_BYREF | VT_VARIANT; V_VARIANTREF(&r) = nullptr; }, DISP_E_TYPEMISMATCH},
@@ -149,13 +151,7 @@ const BadAnswerCase kBadAnswers[] = {
     {"ChannelGetValue VT_BYREF|VT_DISPATCH null", false,
      [](VARIANT& r) { V_VT(&r) = VT_BYREF | VT_DISPATCH; V_DISPATCHREF(&r) = nullptr; }, DISP_E_TYPEMISMATCH},
     {"ChannelGetValue VT_BYREF|VT_VARIANT to VT_BYREF|VT_I4 null", false,
-     [](VARIANT& r) {
-         V_VT(&g_holding_nothing) = VT_BYREF | VT_I4;
-         V_I4REF(&g_holding_nothing) = nullptr;
-         V_VT(&r) = VT_BYREF | VT_VARIANT;
-         V_VARIANTREF(&r) = &g_holding_nothing;
-     },
-     DISP_E_TYPEMISMATCH},
+     [](VARIANT& r) { ToVariantHoldingNullReference(r, VT_I4); }, DISP_E_TYPEMISMATCH},
     {"MyStream VT_DISPATCH null", true, [](VARIANT& r) { V_VT(&r) = VT_DISPATCH; V_DISPATCH(&r) = nullptr; },
      kObjectRequired},
     {"MyStream VT_BYREF|VT_DISPATCH null", true,
@@ -165,13 +161,7 @@ const BadAnswerCase kBadAnswers[] = {
     {"MyStream VT_BYREF|VT_VARIANT null", true,
      [](VARIANT& r) { V_VT(&r) = VT_BYREF | VT_VARIANT; V_VARIANTREF(&r) = nullptr; }, kObjectRequired},
     {"MyStream VT_BYREF|VT_VARIANT to VT_BYREF|VT_DISPATCH null", true,
-     [](VARIANT& r) {
-         V_VT(&g_holding_nothing) = VT_BYREF | VT_DISPATCH;
-         V_DISPATCHREF(&g_holding_nothing) = nullptr;
-         V_VT(&r) = VT_BYREF | VT_VARIANT;
-         V_VARIANTREF(&r) = &g_holding_nothing;
-     },
-     kObjectRequired},
+     [](VARIANT& r) { ToVariantHoldingNullReference(r, VT_DISPATCH); }, kObjectRequired},
 };
 
 class BadReferenceTest : public ScriptedTickTest, public testing::WithParamInterface<BadAnswerCase> {};

@@ -1,8 +1,13 @@
 #include "tests/wine/reliability/three_rules.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <vector>
 
 #include "tests/support/hosted_plugin.h"
+#include "tests/support/input.h"
+#include "tests/support/ticks.h"
 
 namespace zorvane::test {
 
@@ -13,6 +18,17 @@ bool AddThreeRulesAtShortestInterval(const RuleEditor& editor, IVELTPlugin* plug
     }
     boxes.Then(TypeAndClick(L"1", IDOK));
     return Configure(plugin);
+}
+
+void OpenTickingWithThreeRules(IVELTPluginHelper* helper, OpenedPlugIn& opened, std::unique_ptr<RuleEditor>& editor,
+                               BoxWatcher& boxes) {
+    opened = OpenedPlugIn::Open(helper);
+    editor = std::make_unique<RuleEditor>(opened.window);
+    ASSERT_TRUE(AddThreeRulesAtShortestInterval(*editor, opened.plugin.Get(), boxes));
+    ASSERT_EQ(ListRows(editor->channel_list), (std::vector<std::wstring>{L"5", L"7", L"9"}));
+    ASSERT_EQ(boxes.boxes().size(), 1u) << "the interval box and no refusal";
+    ASSERT_TRUE(RunOneTick(opened.window));
+    boxes.Clear();
 }
 
 }  // namespace zorvane::test
