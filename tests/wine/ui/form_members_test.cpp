@@ -243,6 +243,13 @@ public:
         return Invoke(id, flags, args, std::move(named), riid);
     }
     Outcome Get(const wchar_t* name) { return Call(name, DISPATCH_PROPERTYGET | DISPATCH_METHOD); }
+    // Show 1 with a host's form as the owner.
+    Outcome ShowModal(IDispatch* owner) {
+        std::vector<Arg> args;
+        args.push_back(Arg::Long(1));
+        args.push_back(Arg::Object(owner));
+        return Call(L"Show", DISPATCH_METHOD, std::move(args));
+    }
     Outcome Put(const wchar_t* name, Arg value) {
         std::vector<Arg> args;
         args.push_back(std::move(value));
@@ -769,6 +776,15 @@ void CALLBACK ProbeModal(HWND, UINT, UINT_PTR id, DWORD) noexcept {
     probe.foreground_after = GetForegroundWindow();
 }
 
+// Arms the probe for the next modal loop: it runs once, 100 ms after the loop starts.
+void ArmModalProbe(ModalProbe& probe, HWND owner, HWND form, bool closes_with_wm_close) {
+    probe.owner = owner;
+    probe.form = form;
+    probe.closes_with_wm_close = closes_with_wm_close;
+    g_probe = &probe;
+    SetTimer(nullptr, 0, 100, ProbeModal);
+}
+
 TEST_F(FormMembersTest, ShowModalDisablesTheOwnerAndReturnsOnlyOnceTheFormIsHiddenOrClosed) {
     win::UniqueWindow host(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
                                            400, 300, nullptr, nullptr, nullptr, nullptr));
@@ -776,15 +792,8 @@ TEST_F(FormMembersTest, ShowModalDisablesTheOwnerAndReturnsOnlyOnceTheFormIsHidd
     for (bool closes : {false, true}) {
         SCOPED_TRACE(closes ? "closed" : "hidden");
         ModalProbe probe;
-        probe.owner = host.get();
-        probe.form = Window();
-        probe.closes_with_wm_close = closes;
-        g_probe = &probe;
-        SetTimer(nullptr, 0, 100, ProbeModal);
-        std::vector<Arg> args;
-        args.push_back(Arg::Long(1));
-        args.push_back(Arg::Object(form.Get()));
-        const Outcome shown = Call(L"Show", DISPATCH_METHOD, std::move(args));
+        ArmModalProbe(probe, host.get(), Window(), closes);
+        const Outcome shown = ShowModal(form.Get());
         g_probe = nullptr;
         EXPECT_EQ(shown.hr, S_OK) << shown.error_description;
         ASSERT_TRUE(probe.ran) << "Show 1 returned before the form was closed";
@@ -864,15 +873,8 @@ TEST_F(FormMembersTest, AModalFormHiddenOrClosedHandsTheActivationBackToItsOwner
         ASSERT_EQ(GetActiveWindow(), host.get());
         const int activations_before = Bystander::activations();
         ModalProbe end;
-        end.owner = host.get();
-        end.form = WindowOf(dispatch_.Get());
-        end.closes_with_wm_close = closes;
-        g_probe = &end;
-        SetTimer(nullptr, 0, 100, ProbeModal);
-        std::vector<Arg> args;
-        args.push_back(Arg::Long(1));
-        args.push_back(Arg::Object(owner_form.Get()));
-        const Outcome shown = Call(L"Show", DISPATCH_METHOD, std::move(args));
+        ArmModalProbe(end, host.get(), WindowOf(dispatch_.Get()), closes);
+        const Outcome shown = ShowModal(owner_form.Get());
         g_probe = nullptr;
         EXPECT_EQ(shown.hr, S_OK) << shown.error_description;
         ASSERT_TRUE(end.ran) << "Show 1 returned before the form was hidden or closed";
