@@ -22,10 +22,6 @@ MemberKind KindOf(const MemberShape& shape, WORD flags) {
     throw DispatchFault{DISP_E_MEMBERNOTFOUND};
 }
 
-bool IsMissing(const VARIANT& value) noexcept {
-    return V_VT(&value) == VT_ERROR && V_ERROR(&value) == DISP_E_PARAMNOTFOUND;
-}
-
 }  // namespace
 
 std::size_t MemberShape::ParameterCount() const noexcept {
@@ -38,42 +34,15 @@ Call::Call(const MemberShape& shape, WORD flags, const DISPPARAMS* params, LCID 
     : params_(params), lcid_(lcid), result_(result) {
     if (result_ != nullptr) VariantInit(result_);
     if (!IsWellFormed(params)) throw DispatchFault{E_INVALIDARG};
-    const UINT count = params->cArgs;
-    const UINT named = params->cNamedArgs;
     kind_ = KindOf(shape, flags);
-    const std::size_t parameters = shape.ParameterCount();
-
-    for (UINT k = 0; k < named; ++k) {
-        const DISPID id = params->rgdispidNamedArgs[k];
-        int* slot = nullptr;
-        if (id == DISPID_PROPERTYPUT && kind_ == kPropertyPut) {
-            slot = &slots_[kPutValue];
-        } else if (id >= 0 && static_cast<std::size_t>(id) < parameters) {
-            slot = &slots_[static_cast<std::size_t>(id)];
-        }
-        if (slot == nullptr || *slot >= 0) throw DispatchFault{DISP_E_PARAMNOTFOUND, static_cast<int>(k)};
-        *slot = static_cast<int>(k);
-    }
-    UINT positional = count - named;
-    if (kind_ == kPropertyPut && slots_[kPutValue] < 0) {
-        // Some callers pass the new value without naming it: then it is the last argument.
-        if (positional == 0) throw DispatchFault{DISP_E_PARAMNOTFOUND};
-        slots_[kPutValue] = static_cast<int>(named);
-        --positional;
-    }
-    if (positional > parameters) throw DispatchFault{DISP_E_BADPARAMCOUNT};
-    for (UINT p = 0; p < positional; ++p) {
-        // rgvarg holds the arguments last first.
-        const int index = static_cast<int>(count - 1 - p);
-        if (slots_[p] >= 0) throw DispatchFault{DISP_E_PARAMNOTFOUND, slots_[p]};
-        slots_[p] = index;
-    }
-    for (std::size_t p = 0; p < shape.required; ++p) {
-        if (slots_[p] < 0) {
-            throw DispatchFault{named == 0 ? DISP_E_BADPARAMCOUNT : DISP_E_PARAMNOTFOUND};
-        }
-        if (IsMissing(params->rgvarg[slots_[p]])) throw DispatchFault{DISP_E_PARAMNOTFOUND, slots_[p]};
-    }
+    const std::size_t count = shape.ParameterCount();
+    std::array<Parameter, 4> parameters{};
+    for (std::size_t p = 0; p < count; ++p) parameters[p] = {shape.parameters[p], p >= shape.required};
+    const ArgumentMatch match =
+        MatchArguments({std::span(parameters.data(), count), kind_ == kPropertyPut}, flags, params);
+    if (FAILED(match.hr)) throw DispatchFault{match.hr, match.arg_error};
+    for (std::size_t p = 0; p < count; ++p) slots_[p] = match.arguments[p].index;
+    if (kind_ == kPropertyPut) slots_[kPutValue] = match.arguments.back().index;
 }
 
 const VARIANT* Call::Slot(std::size_t i) const noexcept {
@@ -87,12 +56,7 @@ int Call::ArgumentIndex(std::size_t i) const noexcept {
 
 bool Call::Has(std::size_t i) const noexcept {
     const VARIANT* slot = Slot(i);
-    if (slot == nullptr || IsMissing(*slot)) return false;
-    // A missing argument may also come by reference.
-    if (V_VT(slot) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(slot) != nullptr) {
-        return !IsMissing(*V_VARIANTREF(slot));
-    }
-    return true;
+    return slot != nullptr && !IsMissingArgument(*slot);
 }
 
 const VARIANT& Call::Value(std::size_t i) const {
@@ -113,15 +77,11 @@ void Call::Mismatch(std::size_t i, const wchar_t* description) const {
 }
 
 void Call::Coerce(std::size_t i, VARTYPE type, VARIANT& out) const {
-    const VARIANT& value = Value(i);
-    if (V_VT(&value) & VT_ARRAY) throw DispatchFault{DISP_E_TYPEMISMATCH, ArgumentIndex(i)};
-    const USHORT flags = type == VT_BOOL ? VARIANT_LOCALBOOL : 0;
-    const HRESULT hr = VariantChangeTypeEx(&out, const_cast<VARIANT*>(&value), lcid_, flags, type);
+    const VARIANT* argument = Slot(i);
+    if (argument == nullptr) throw DispatchFault{DISP_E_PARAMNOTFOUND};
+    const HRESULT hr = ConvertArgument(*argument, type, lcid_, out);
     if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
-    if (FAILED(hr) || V_VT(&out) != type) {
-        throw DispatchFault{hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH,
-                            ArgumentIndex(i)};
-    }
+    if (FAILED(hr)) throw DispatchFault{hr, ArgumentIndex(i)};
 }
 
 std::int32_t Call::Long(std::size_t i) const {
@@ -160,13 +120,6 @@ void Call::Return(std::wstring_view text) {
     Bstr value(text);
     V_VT(result_) = VT_BSTR;
     V_BSTR(result_) = value.release();
-}
-
-bool IsWellFormed(const DISPPARAMS* params) noexcept {
-    if (params == nullptr) return false;
-    if (params->cArgs > 0 && params->rgvarg == nullptr) return false;
-    if (params->cNamedArgs > params->cArgs) return false;
-    return params->cNamedArgs == 0 || params->rgdispidNamedArgs != nullptr;
 }
 
 HRESULT ParameterIds(const MemberShape& shape, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
@@ -266,8 +219,20 @@ private:
     FUNCDESC* description_ = nullptr;
 };
 
+// Types an argument is converted to here; anything else goes to ITypeInfo::Invoke as given.
+bool Converts(VARTYPE type) noexcept {
+    switch (type) {
+        case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT: case VT_UI1: case VT_UI2: case VT_UI4:
+        case VT_UI8: case VT_UINT: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_DECIMAL:
+        case VT_BSTR: case VT_BOOL: case VT_ERROR: case VT_DISPATCH: case VT_UNKNOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The type an argument is converted to for a parameter: references and aliases followed,
-// interfaces as objects.
+// interfaces as objects; VT_VARIANT for one taken as it comes.
 VARTYPE ArgumentType(ITypeInfo* info, const TYPEDESC& type) noexcept {
     const TYPEDESC* at = &type;
     for (int depth = 0; depth < 4; ++depth) {
@@ -275,7 +240,7 @@ VARTYPE ArgumentType(ITypeInfo* info, const TYPEDESC& type) noexcept {
             at = at->lptdesc;
             continue;
         }
-        if (at->vt != VT_USERDEFINED) return at->vt;
+        if (at->vt != VT_USERDEFINED) return Converts(at->vt) ? at->vt : VARTYPE{VT_VARIANT};
         ITypeInfo* referenced = nullptr;
         if (FAILED(info->GetRefTypeInfo(at->hreftype, &referenced)) || referenced == nullptr) return VT_VARIANT;
         TYPEATTR* attributes = nullptr;
@@ -284,7 +249,7 @@ VARTYPE ArgumentType(ITypeInfo* info, const TYPEDESC& type) noexcept {
             switch (attributes->typekind) {
                 case TKIND_ENUM: vt = VT_I4; break;
                 case TKIND_ALIAS:
-                    vt = attributes->tdescAlias.vt == VT_USERDEFINED ? VARTYPE{VT_VARIANT} : attributes->tdescAlias.vt;
+                    vt = Converts(attributes->tdescAlias.vt) ? attributes->tdescAlias.vt : VARTYPE{VT_VARIANT};
                     break;
                 case TKIND_INTERFACE: vt = (attributes->wTypeFlags & TYPEFLAG_FDUAL) ? VT_DISPATCH : VT_UNKNOWN; break;
                 case TKIND_DISPATCH: case TKIND_COCLASS: vt = VT_DISPATCH; break;
@@ -298,142 +263,117 @@ VARTYPE ArgumentType(ITypeInfo* info, const TYPEDESC& type) noexcept {
     return VT_VARIANT;
 }
 
-// Arguments laid out for ITypeInfo::Invoke; the copies among them are ours to clear.
-struct LaidOut {
-    std::vector<VARIANT> values;
-    std::vector<bool> owned;
-    LaidOut() = default;
-    LaidOut(const LaidOut&) = delete;
-    LaidOut& operator=(const LaidOut&) = delete;
+// What ITypeInfo::Invoke is given: the arguments last first, as DISPPARAMS holds them,
+// each of its parameter's type; the copies among them are ours to clear.
+class LaidOut {
+public:
+    explicit LaidOut(std::size_t count) : values_(count), owned_(count, false) {
+        for (VARIANT& value : values_) VariantInit(&value);
+    }
     ~LaidOut() {
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (owned[i]) VariantClear(&values[i]);
+        for (std::size_t i = 0; i < values_.size(); ++i) {
+            if (owned_[i]) VariantClear(&values_[i]);
         }
     }
+    LaidOut(const LaidOut&) = delete;
+    LaidOut& operator=(const LaidOut&) = delete;
+
+    // Borrowed, as ITypeInfo::Invoke borrows the caller's.
+    void Borrow(std::size_t at, const VARIANT& value) noexcept { values_[at] = value; }
+    VARIANT& Own(std::size_t at) noexcept {
+        owned_[at] = true;
+        return values_[at];
+    }
+    VARIANT* data() noexcept { return values_.data(); }
+    UINT size() const noexcept { return static_cast<UINT>(values_.size()); }
+
+private:
+    std::vector<VARIANT> values_;
+    std::vector<bool> owned_;
 };
 
-bool Fits(const VARIANT& argument, VARTYPE type) noexcept {
+// One argument as ITypeInfo::Invoke gets it for its parameter: as it is when it is of the
+// parameter's type already, else converted here; a value given for an [in, out] parameter
+// is copied, so that what the member writes back never reaches the caller's DISPPARAMS.
+HRESULT Prepare(ITypeInfo* info, const ELEMDESC& parameter, const VARIANT& argument, LCID lcid,
+                LaidOut& laid_out, std::size_t at) noexcept {
     const VARIANT* value = &argument;
     if (V_VT(value) == (VT_VARIANT | VT_BYREF)) value = V_VARIANTREF(value);
-    if (value == nullptr || ((V_VT(value) & VT_BYREF) && V_BYREF(value) == nullptr)) return false;
-    if (type == VT_VARIANT) return true;
-    VARIANT converted;
-    VariantInit(&converted);
-    const HRESULT hr = VariantChangeType(&converted, const_cast<VARIANT*>(value), 0, type);
-    VariantClear(&converted);
-    return SUCCEEDED(hr);
+    // ITypeInfo::Invoke would follow a reference to nothing.
+    if (value == nullptr || ((V_VT(value) & VT_BYREF) && V_BYREF(value) == nullptr)) return DISP_E_TYPEMISMATCH;
+    const VARTYPE type = ArgumentType(info, parameter.tdesc);
+    const bool out = (parameter.paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0;
+    if (type == VT_VARIANT) value = &argument;
+    const bool fits = type == VT_VARIANT || (V_VT(value) & ~VT_BYREF) == type;
+    if (fits && !(out && !(V_VT(value) & VT_BYREF))) {
+        laid_out.Borrow(at, *value);
+        return S_OK;
+    }
+    VARIANT& to = laid_out.Own(at);
+    if (!fits) return ConvertArgument(argument, type, lcid, to);
+    const HRESULT hr = VariantCopy(&to, const_cast<VARIANT*>(value));
+    return hr == E_OUTOFMEMORY || SUCCEEDED(hr) ? hr : DISP_E_TYPEMISMATCH;
 }
 
 }  // namespace
 
 HRESULT InvokeThroughTypeInfo(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
+                              LCID lcid, VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept {
     try {
         const FunctionOf function(info, id, flags);
         // No member of that identifier that can be called so: told as our own members tell it.
         if (function.get() == nullptr) return DISP_E_MEMBERNOTFOUND;
-        const UINT parameters = function.Parameters();
-        const UINT count = params->cArgs;
-        const UINT named = params->cNamedArgs;
-        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        const bool put = (function.get()->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) != 0;
+        const UINT count = function.Parameters();
+        if (put && count == 0) return DISP_E_MEMBERNOTFOUND;
 
-        // Where each parameter's argument is in rgvarg; -1 when it is not given.
-        std::vector<int> slots(parameters, -1);
-        for (UINT k = 0; k < named; ++k) {
-            const DISPID name = params->rgdispidNamedArgs[k];
-            int* slot = nullptr;
-            if (name == DISPID_PROPERTYPUT && put && parameters > 0) {
-                slot = &slots[parameters - 1];
-            } else if (name >= 0 && static_cast<UINT>(name) < parameters) {
-                slot = &slots[static_cast<UINT>(name)];
-            }
-            if (slot == nullptr || *slot >= 0) {
-                if (arg_error != nullptr) *arg_error = k;
-                return DISP_E_PARAMNOTFOUND;
-            }
-            *slot = static_cast<int>(k);
-        }
-        UINT positional = count - named;
-        if (put && parameters > 0 && slots[parameters - 1] < 0 && positional > 0) {
-            slots[parameters - 1] = static_cast<int>(named);  // the value, given last
-            --positional;
-        }
-        if (positional > parameters) return DISP_E_BADPARAMCOUNT;
-        for (UINT p = 0; p < positional; ++p) {
-            if (slots[p] >= 0) {
-                if (arg_error != nullptr) *arg_error = static_cast<UINT>(slots[p]);
-                return DISP_E_PARAMNOTFOUND;
-            }
-            slots[p] = static_cast<int>(count - 1 - p);
-        }
-
-        for (UINT p = 0; p < parameters; ++p) {
+        // The shape the matcher places the arguments on: a put's last parameter is its value.
+        std::vector<Parameter> shape(put ? count - 1 : count);
+        for (UINT p = 0; p < shape.size(); ++p) {
             const USHORT parameter_flags = function.Parameter(p).paramdesc.wParamFlags;
-            if (slots[p] < 0 && !(parameter_flags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT))) {
-                return named == 0 ? DISP_E_BADPARAMCOUNT : DISP_E_PARAMNOTFOUND;
-            }
+            shape[p].optional = (parameter_flags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT)) != 0;
+        }
+        const ArgumentMatch match = MatchArguments({shape, put}, flags, params);
+        const auto name = [arg_error](int index) {
+            if (index >= 0 && arg_error != nullptr) *arg_error = static_cast<UINT>(index);
+        };
+        if (FAILED(match.hr)) {
+            name(match.arg_error);
+            return match.hr;
         }
 
-        // What ITypeInfo::Invoke gets: named arguments in their places (a put's value stays
-        // named), and a copy of each value given by value for an [in, out] parameter, into
-        // which it would write back.
-        bool copies = false;
-        for (UINT p = 0; p < parameters; ++p) {
-            const bool out = (function.Parameter(p).paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0;
-            if (out && slots[p] >= 0 && !(V_VT(&params->rgvarg[slots[p]]) & VT_BYREF)) copies = true;
+        // Parameters up to the last one given (a put's value is), each in its place; one
+        // left out before that gets its default value or the missing value.
+        UINT given = 0;
+        for (UINT p = 0; p < count; ++p) {
+            if (!match.arguments[p].missing) given = p + 1;
         }
-        LaidOut laid_out;
-        DISPPARAMS positional_params{};
-        DISPPARAMS* passed = params;
-        if ((named > 0 || copies) && !put) {
-            UINT given = 0;
-            for (UINT p = 0; p < parameters; ++p) {
-                if (slots[p] >= 0) given = p + 1;
-            }
-            laid_out.values.resize(given);
-            laid_out.owned.resize(given, false);
-            for (UINT p = 0; p < given; ++p) {
-                const UINT at = given - 1 - p;
-                VARIANT& to = laid_out.values[at];
-                VariantInit(&to);
-                if (slots[p] < 0) {
-                    V_VT(&to) = VT_ERROR;
-                    V_ERROR(&to) = DISP_E_PARAMNOTFOUND;
-                    continue;
+        LaidOut laid_out(given);
+        for (UINT p = 0; p < given; ++p) {
+            const std::size_t at = given - 1 - p;
+            const PlacedArgument& placed = match.arguments[p];
+            const ELEMDESC& parameter = function.Parameter(p);
+            if (!placed.missing) {
+                const HRESULT hr = Prepare(info, parameter, params->rgvarg[placed.index], lcid, laid_out, at);
+                if (FAILED(hr)) {
+                    name(placed.index);
+                    return hr;
                 }
-                const VARIANT& from = params->rgvarg[slots[p]];
-                const bool out = (function.Parameter(p).paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0;
-                if (out && !(V_VT(&from) & VT_BYREF)) {
-                    if (FAILED(VariantCopy(&to, const_cast<VARIANT*>(&from)))) {
-                        if (arg_error != nullptr) *arg_error = static_cast<UINT>(slots[p]);
-                        return DISP_E_TYPEMISMATCH;
-                    }
-                    laid_out.owned[at] = true;
-                } else {
-                    to = from;  // borrowed, as ITypeInfo::Invoke borrows it
-                }
+            } else if ((parameter.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT) &&
+                       parameter.paramdesc.pparamdescex != nullptr) {
+                laid_out.Borrow(at, parameter.paramdesc.pparamdescex->varDefaultValue);
+            } else {
+                VARIANT& missing = laid_out.Own(at);
+                V_VT(&missing) = VT_ERROR;
+                V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
             }
-            positional_params = {laid_out.values.data(), nullptr, given, 0};
-            passed = &positional_params;
         }
+        DISPID value_name = DISPID_PROPERTYPUT;
+        DISPPARAMS laid_out_params{laid_out.data(), put ? &value_name : nullptr, laid_out.size(), put ? 1u : 0u};
 
-        const HRESULT hr = info->Invoke(object, id, flags, passed, result, excep, arg_error);
-        if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND) && arg_error != nullptr && count > 0) {
-            // The first argument, in parameter order, that does not fit its parameter.
-            UINT at_fault = count - 1;
-            for (UINT p = 0; p < parameters; ++p) {
-                if (slots[p] < 0) continue;
-                const ELEMDESC& parameter = function.Parameter(p);
-                const VARIANT& argument = params->rgvarg[slots[p]];
-                const bool missing = V_VT(&argument) == VT_ERROR && V_ERROR(&argument) == DISP_E_PARAMNOTFOUND;
-                const bool optional = (parameter.paramdesc.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT)) != 0;
-                if ((missing && !optional) || (!missing && !Fits(argument, ArgumentType(info, parameter.tdesc)))) {
-                    at_fault = static_cast<UINT>(slots[p]);
-                    break;
-                }
-            }
-            *arg_error = at_fault;
-        }
+        UINT at_fault = ~0u;
+        const HRESULT hr = info->Invoke(object, id, flags, &laid_out_params, result, excep, &at_fault);
+        if (FAILED(hr) && at_fault < given) name(match.arguments[given - 1 - at_fault].index);
         return hr;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -1,9 +1,8 @@
 #pragma once
 // One call of a member that we answer by hand through IDispatch::Invoke, with the usual
-// automation rules: arguments in the caller's order (DISPPARAMS lists them last first),
-// named arguments placed, optional ones missing or passed as VT_ERROR
-// DISP_E_PARAMNOTFOUND, values by reference followed, and every value coerced as any
-// automation server coerces it (so VT_I2 or the text "300" serve as a number).
+// automation rules: the arguments placed by the one matcher (win/argument_match.h), values
+// by reference followed, and every value converted in the caller's locale as any
+// automation server converts it (so VT_I2 or the text "300" serve as a number).
 #include <windows.h>
 #include <oleauto.h>
 
@@ -12,6 +11,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "win/argument_match.h"
 
 namespace zorvane::win {
 
@@ -81,10 +82,6 @@ private:
     std::array<int, 5> slots_{-1, -1, -1, -1, -1};
 };
 
-// Whether DISPPARAMS can be read as it says: present, its arrays there for its counts,
-// no more named arguments than arguments.
-bool IsWellFormed(const DISPPARAMS* params) noexcept;
-
 // The parameter identifiers of names[1..count-1] (their positions in the shape), as
 // GetIDsOfNames answers them; DISP_E_UNKNOWNNAME when one is not a parameter.
 HRESULT ParameterIds(const MemberShape& shape, LPOLESTR* names, UINT count, DISPID* ids) noexcept;
@@ -97,11 +94,13 @@ HRESULT InvokeFailed(EXCEPINFO* excep, UINT* arg_error, REFIID iid, const wchar_
 
 // ITypeInfo::Invoke with what it leaves out of the automation rules (Wine's binds named
 // arguments to the wrong parameters, keeps the references it took when a later argument
-// fails, and never names the argument at fault): named arguments are laid out in their
-// places first, and a DISP_E_TYPEMISMATCH or DISP_E_PARAMNOTFOUND names in puArgErr the
-// first argument that does not fit its parameter. params must be well formed.
+// fails, never names the argument at fault, and converts in no caller's locale): the
+// arguments are placed by the one matcher, the shape taken from the FUNCDESC, and each is
+// converted here, once and in lcid, to its parameter's type, so that ITypeInfo::Invoke
+// gets them in their places and converts nothing. A refusal names in puArgErr the
+// argument at fault. params must be well formed.
 HRESULT InvokeThroughTypeInfo(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept;
+                              LCID lcid, VARIANT* result, EXCEPINFO* excep, UINT* arg_error) noexcept;
 
 // True when two member names are the same to automation (case does not matter).
 bool SameName(const wchar_t* a, const wchar_t* b) noexcept;

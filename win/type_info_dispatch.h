@@ -49,7 +49,7 @@ public:
         return DispGetIDsOfNames(info.Get(), names, count, ids);
     }
 
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* excep,
                                      UINT* arg_error) noexcept override {
         // Ours to set, whatever the caller left in it: ITypeInfo::Invoke leaves it as it
@@ -64,7 +64,7 @@ public:
         // The methods report failures through error info; ITypeInfo::Invoke turns that
         // into DISP_E_EXCEPTION with the EXCEPINFO filled for a late-binding caller.
         SetErrorInfo(0, nullptr);
-        hr = InvokeThroughTypeInfo(info.Get(), static_cast<Interface*>(this), id, flags, params, result,
+        hr = InvokeThroughTypeInfo(info.Get(), static_cast<Interface*>(this), id, flags, params, lcid, result,
                                    excep, arg_error);
         if (FAILED(hr)) {
             // A failed call hands out nothing: ITypeInfo::Invoke may have copied the

@@ -145,7 +145,13 @@ void Move(Form& form, Call& call) {
         if (!call.Has(i)) return std::nullopt;
         return size ? Size(call, i) : call.Long(i);
     };
-    form.MoveTwips(given(0, false), given(1, false), given(2, true), given(3, true));
+    // In parameter order, as ITypeInfo::Invoke converts: the argument named at fault is
+    // the first that fails, and no object's value is read after that.
+    const std::optional<int> left = given(0, false);
+    const std::optional<int> top = given(1, false);
+    const std::optional<int> width = given(2, true);
+    const std::optional<int> height = given(3, true);
+    form.MoveTwips(left, top, width, height);
 }
 
 void GetWindowState(Form& form, Call& call) {
