@@ -4,9 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "host/standin/host_library.h"
 #include "host/standin/variant_text.h"
 #include "win/com_error.h"
 #include "win/com_object.h"
+#include "win/type_info_dispatch.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -214,26 +216,9 @@ HRESULT FromCaughtException() noexcept {
     }
 }
 
-// IDispatch without type information: nothing to hand out.
-template <class Interface>
-class HandWrittenDispatch : public Interface {
-public:
-    using InterfaceType = Interface;
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
-        if (count == nullptr) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
-        if (info == nullptr) return E_POINTER;
-        *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
-};
-
 class OutputStream final
-    : public win::ComObject<OutputStream, HandWrittenDispatch<IVELTOutputStream>> {
+    : public win::ComObject<OutputStream,
+                            win::TypeInfoDispatch<IVELTOutputStream, HostLibraryTypeInfoOf<IVELTOutputStream>>> {
 public:
     explicit OutputStream(std::shared_ptr<StandinHost> host) : host_(std::move(host)) { host_->StreamMade(); }
     ~OutputStream() override { host_->StreamGone(); }
@@ -332,7 +317,8 @@ private:
 };
 
 class PluginHelper final
-    : public win::ComObject<PluginHelper, HandWrittenDispatch<IVELTPluginHelper>> {
+    : public win::ComObject<PluginHelper,
+                            win::TypeInfoDispatch<IVELTPluginHelper, HostLibraryTypeInfoOf<IVELTPluginHelper>>> {
 public:
     explicit PluginHelper(std::shared_ptr<StandinHost> host) : host_(std::move(host)) {}
 

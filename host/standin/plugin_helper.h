@@ -1,8 +1,9 @@
 #pragma once
 // The helper object a host hands to a plug-in's Init, and the output stream it yields.
-// Both answer by name through a hand-written dispatch (a switch on the identifier, a
-// small name table), so that calling them costs what a quick host costs, and through
-// their vtables.
+// Both hand out the host library's type information as a host's objects do, but answer
+// names and calls by hand (a small name table, a switch on the identifier), so that
+// calling them costs what a quick host costs and a call can fail as a host's may; and
+// they answer through their vtables.
 #include <windows.h>
 #include <wrl/client.h>
 
