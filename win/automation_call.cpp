@@ -12,7 +12,8 @@ namespace {
 
 MemberKind KindOf(const MemberShape& shape, WORD flags) {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        if (shape.kinds & kPropertyPut) return kPropertyPut;
+        // A put by reference alone is for a property holding an object; none of ours does.
+        if ((flags & DISPATCH_PROPERTYPUT) && (shape.kinds & kPropertyPut)) return kPropertyPut;
     } else if ((flags & DISPATCH_METHOD) && (shape.kinds & kMethod)) {
         return kMethod;
     } else if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) && (shape.kinds & kPropertyGet)) {
@@ -372,7 +373,10 @@ HRESULT InvokeThroughTypeInfo(ITypeInfo* info, void* object, DISPID id, WORD fla
         DISPPARAMS laid_out_params{laid_out.data(), put ? &value_name : nullptr, laid_out.size(), put ? 1u : 0u};
 
         UINT at_fault = ~0u;
-        const HRESULT hr = info->Invoke(object, id, flags, &laid_out_params, result, excep, &at_fault);
+        // The kind of the function found, not the caller's flags: a property read that came
+        // as a method call is refused by ITypeInfo::Invoke when asked as one.
+        const WORD kind = static_cast<WORD>(function.get()->invkind);
+        const HRESULT hr = info->Invoke(object, id, kind, &laid_out_params, result, excep, &at_fault);
         if (FAILED(hr) && at_fault < given) name(match.arguments[given - 1 - at_fault].index);
         return hr;
     } catch (const std::bad_alloc&) {

@@ -244,6 +244,40 @@ TEST_F(DispatchArgumentsTest, MissingArgumentsAreAnsweredAlikeByBothKindsOfMembe
     }
 }
 
+// The kind of call a member takes, answered alike by both kinds of member: a property
+// read may come as a method call (as Visual Basic sends it), and a put by reference is
+// only for a property that holds an object, which neither the form's nor the plug-in's
+// properties do.
+TEST_F(DispatchArgumentsTest, TheKindOfCallIsAnsweredAlikeByBothKindsOfMember) {
+    constexpr DISPID kValue = DISPID_PROPERTYPUT;
+    const struct {
+        const char* what;
+        Target target;
+        const wchar_t* member;
+        WORD flags;
+        std::function<std::vector<VARIANT>(Values&)> arguments;
+        std::vector<DISPID> named;
+        HRESULT hr;
+    } rows[] = {
+        {"Caption read as a method call", Target::Tool, L"Caption", DISPATCH_METHOD,
+         [](Values&) { return std::vector<VARIANT>{}; }, {}, S_OK},
+        {"PluginName read as a method call", Target::Plugin, L"PluginName", DISPATCH_METHOD,
+         [](Values&) { return std::vector<VARIANT>{}; }, {}, S_OK},
+        {"Caption put by reference alone", Target::Tool, L"Caption", DISPATCH_PROPERTYPUTREF,
+         [](Values& v) { return std::vector{v.Text(L"Regeln")}; }, {kValue}, DISP_E_MEMBERNOTFOUND},
+        {"ViewMode put by reference alone", Target::Tool, L"ViewMode", DISPATCH_PROPERTYPUTREF,
+         [](Values& v) { return std::vector{v.Long(1)}; }, {kValue}, DISP_E_MEMBERNOTFOUND},
+        {"Caption put, also allowed by reference", Target::Tool, L"Caption",
+         DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, [](Values& v) { return std::vector{v.Text(L"Regeln")}; },
+         {kValue}, S_OK},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Values values;
+        EXPECT_EQ(Call(row.target, row.member, row.flags, row.arguments(values), row.named).hr, row.hr);
+    }
+}
+
 // A text that reads as a number under one locale's separators and not under the other's,
 // and an object whose default member gives the value: the argument at fault is the one
 // whose conversion failed, converted once and in the caller's locale.
