@@ -24,6 +24,24 @@ const HRESULT kFailures[] = {E_FAIL, E_NOTIMPL, E_ACCESSDENIED, DISP_E_MEMBERNOT
 
 }  // namespace
 
+ULONG HostDispatch::Release() noexcept {
+    if (references_ == 0) Journal::Fail(Name() + " released once more than it was referenced");
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT HostDispatch::GetTypeInfoCount(UINT* count) noexcept {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT HostDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
+    if (info != nullptr) *info = nullptr;
+    return DISP_E_BADINDEX;
+}
+
 const char* NameOf(Behaviour behaviour) noexcept { return kBehaviourNames[static_cast<int>(behaviour)]; }
 
 std::string HostObject::Name() const { return Format("host#%d(%s)", number_, NameOf(behaviour_)); }
@@ -52,24 +70,6 @@ HRESULT HostObject::QueryInterface(REFIID iid, void** out) noexcept {
     AddRef();
     *out = static_cast<IDispatch*>(this);
     return S_OK;
-}
-
-ULONG HostObject::Release() noexcept {
-    if (references_ == 0) Journal::Fail(Name() + " released once more than it was referenced");
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
-
-HRESULT HostObject::GetTypeInfoCount(UINT* count) noexcept {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT HostObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
 }
 
 HRESULT HostObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {

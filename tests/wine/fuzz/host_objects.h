@@ -37,6 +37,29 @@ const char* NameOf(Behaviour behaviour) noexcept;
 
 class HostObject;
 
+// What the host's objects here share: a count of their own (a release too many ends the
+// run, the last deletes) and no type information.
+class HostDispatch : public IDispatch {
+public:
+    HostDispatch(const HostDispatch&) = delete;
+    HostDispatch& operator=(const HostDispatch&) = delete;
+
+    virtual std::string Name() const = 0;
+    ULONG references() const noexcept { return references_; }
+
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override;
+
+protected:
+    HostDispatch() = default;
+    virtual ~HostDispatch() = default;
+
+private:
+    ULONG references_ = 1;  // its maker's
+};
+
 // Every object of a run, with the references the fuzzer itself accounts for.
 class ObjectPool {
 public:
@@ -68,15 +91,14 @@ private:
     std::vector<HostObject*> values_;
 };
 
-class HostObject final : public IDispatch {
+class HostObject final : public HostDispatch {
 public:
     HostObject(int number, Behaviour behaviour) noexcept : number_(number), behaviour_(behaviour) {}
 
     int number() const noexcept { return number_; }
     Behaviour behaviour() const noexcept { return behaviour_; }
-    std::string Name() const;
-    // The count: the pool's one, the packs', and whatever the DLL holds.
-    ULONG references() const noexcept { return references_; }
+    // Its count (references()): the pool's one, the packs', and whatever the DLL holds.
+    std::string Name() const override;
     long held_by_fuzzer() const noexcept { return held_; }
     // Set once the object was offered to Init: it may then be the stored helper.
     bool offered_to_init = false;
@@ -86,13 +108,7 @@ public:
     HRESULT failure = E_FAIL;
     std::function<void()> call_back;
 
-    // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* excep, UINT* arg_error) noexcept override;
@@ -101,7 +117,6 @@ private:
     friend class ObjectPool;
     int number_;
     Behaviour behaviour_;
-    ULONG references_ = 1;  // the pool's
     long held_ = 1;         // of references_, those the fuzzer accounts for
     unsigned answers_ = 0;  // for OddResult: which odd answer comes next
 };

@@ -99,7 +99,11 @@ const Member& AnyMember(Random& random, Face* face) {
 }
 
 unsigned KindCalled(const Member& member, WORD flags) noexcept {
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return (member.kinds & kPut) ? unsigned{kPut} : 0u;
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        // A put by reference alone is only for a property that holds an object.
+        if (!(flags & DISPATCH_PROPERTYPUT) && member.put != Want::Object) return 0u;
+        return (member.kinds & kPut) ? unsigned{kPut} : 0u;
+    }
     if ((flags & DISPATCH_METHOD) && (member.kinds & kMethod)) return unsigned{kMethod};
     if ((flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) && (member.kinds & kGet)) return unsigned{kGet};
     return 0u;

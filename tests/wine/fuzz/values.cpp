@@ -440,6 +440,18 @@ void ArgPack::AddMissing() {
     arguments_.push_back(std::move(argument));
 }
 
+void ArgPack::AddMissingByReference() {
+    inner_.emplace_back();
+    VARIANT& missing = inner_.back();
+    V_VT(&missing) = VT_ERROR;
+    V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+    Entry argument;
+    V_VT(&argument.value) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&argument.value) = &missing;
+    argument.text = "VARIANT& -> missing";
+    arguments_.push_back(std::move(argument));
+}
+
 void ArgPack::AddValue(const VARIANT& value, std::string text) {
     Entry argument;
     argument.value = value;

@@ -52,6 +52,8 @@ public:
     void AddAny(int depth = 0);
     void AddWanted(Want want);
     void AddMissing();
+    // The missing value by reference: VT_BYREF|VT_VARIANT to VT_ERROR DISP_E_PARAMNOTFOUND.
+    void AddMissingByReference();
     void AddValue(const VARIANT& value, std::string text);  // borrowed: the caller keeps it alive
     void Name(std::size_t argument, DISPID id);
 
