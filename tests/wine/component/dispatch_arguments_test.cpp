@@ -116,6 +116,18 @@ struct Outcome {
     UINT arg_error = 0;
 };
 
+// One call and what it must answer.
+struct CallRow {
+    const char* what;
+    Target target;
+    const wchar_t* member;
+    WORD flags;
+    std::function<std::vector<VARIANT>(Values&)> arguments;
+    std::vector<DISPID> named;
+    HRESULT hr;
+    int arg_error = -1;  // -1: no argument to name
+};
+
 class DispatchArgumentsTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -176,6 +188,16 @@ protected:
         return outcome;
     }
 
+    void Check(const CallRow& row) {
+        SCOPED_TRACE(row.what);
+        Values values;
+        const Outcome outcome = Call(row.target, row.member, row.flags, row.arguments(values), row.named);
+        EXPECT_EQ(outcome.hr, row.hr);
+        if (row.arg_error >= 0) {
+            EXPECT_EQ(outcome.arg_error, static_cast<UINT>(row.arg_error));
+        }
+    }
+
     ComPtr<IVELTPlugin> plugin_;
     ComPtr<IVELTModuleInfo> info_;
     ComPtr<IDispatch> tool_;
@@ -187,16 +209,7 @@ TEST_F(DispatchArgumentsTest, MissingArgumentsAreAnsweredAlikeByBothKindsOfMembe
     constexpr WORD kMethod = DISPATCH_METHOD;
     constexpr WORD kPut = DISPATCH_PROPERTYPUT;
     constexpr DISPID kValue = DISPID_PROPERTYPUT;
-    const struct {
-        const char* what;
-        Target target;
-        const wchar_t* member;
-        WORD flags;
-        std::function<std::vector<VARIANT>(Values&)> arguments;
-        std::vector<DISPID> named;
-        HRESULT hr;
-        int arg_error;  // -1: no argument to name
-    } rows[] = {
+    const CallRow rows[] = {
         {"Move, Left missing by reference", Target::Tool, L"Move", kMethod,
          [](Values& v) { return std::vector{v.MissingByReference()}; }, {}, DISP_E_PARAMNOTFOUND, 0},
         {"Move, Left missing by reference and Top given", Target::Tool, L"Move", kMethod,
@@ -233,15 +246,7 @@ TEST_F(DispatchArgumentsTest, MissingArgumentsAreAnsweredAlikeByBothKindsOfMembe
         {"ZOrder, the optional Position missing by reference", Target::Tool, L"ZOrder", kMethod,
          [](Values& v) { return std::vector{v.MissingByReference()}; }, {}, S_OK, -1},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        Values values;
-        const Outcome outcome = Call(row.target, row.member, row.flags, row.arguments(values), row.named);
-        EXPECT_EQ(outcome.hr, row.hr);
-        if (row.arg_error >= 0) {
-            EXPECT_EQ(outcome.arg_error, static_cast<UINT>(row.arg_error));
-        }
-    }
+    for (const auto& row : rows) Check(row);
 }
 
 // The kind of call a member takes, answered alike by both kinds of member: a property
@@ -250,15 +255,7 @@ TEST_F(DispatchArgumentsTest, MissingArgumentsAreAnsweredAlikeByBothKindsOfMembe
 // properties do.
 TEST_F(DispatchArgumentsTest, TheKindOfCallIsAnsweredAlikeByBothKindsOfMember) {
     constexpr DISPID kValue = DISPID_PROPERTYPUT;
-    const struct {
-        const char* what;
-        Target target;
-        const wchar_t* member;
-        WORD flags;
-        std::function<std::vector<VARIANT>(Values&)> arguments;
-        std::vector<DISPID> named;
-        HRESULT hr;
-    } rows[] = {
+    const CallRow rows[] = {
         {"Caption read as a method call", Target::Tool, L"Caption", DISPATCH_METHOD,
          [](Values&) { return std::vector<VARIANT>{}; }, {}, S_OK},
         {"PluginName read as a method call", Target::Plugin, L"PluginName", DISPATCH_METHOD,
@@ -271,11 +268,7 @@ TEST_F(DispatchArgumentsTest, TheKindOfCallIsAnsweredAlikeByBothKindsOfMember) {
          DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, [](Values& v) { return std::vector{v.Text(L"Regeln")}; },
          {kValue}, S_OK},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        Values values;
-        EXPECT_EQ(Call(row.target, row.member, row.flags, row.arguments(values), row.named).hr, row.hr);
-    }
+    for (const auto& row : rows) Check(row);
 }
 
 // A text that reads as a number under one locale's separators and not under the other's,
