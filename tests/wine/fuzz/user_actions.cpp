@@ -1,5 +1,6 @@
 // The user at the rule editor and the about window: typing, clicking, whole rules, closing;
 // and Timer1's ticks, sent one at a time.
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -47,6 +48,19 @@ void Session::UserAction() {
             Journal::Fail("the rule editor lacks one of its controls");
         }
     }
+    // The buttons a user clicks: what the journal calls them and what the click may bring.
+    struct Button {
+        unsigned action;
+        const char* caption;
+        HWND test::RuleEditor::*control;
+        UserKind user;
+    };
+    static constexpr Button kButtons[] = {
+        {kAdd, "Werte hinzuf\\u00FCgen", &test::RuleEditor::add_button, kAddClick},
+        {kDelete, "Markierten Eintrag l\\u00F6schen", &test::RuleEditor::delete_button, kOtherUser},
+        {kCheck, "Plugin aktiviert", &test::RuleEditor::enabled_check, kCheckClick},
+        {kHelp, "Hilfe", &test::RuleEditor::help_button, kOtherUser},
+    };
     switch (action) {
         case kType: {
             HWND fields[] = {controls->channel_text, controls->minimum_text, controls->maximum_text};
@@ -62,14 +76,13 @@ void Session::UserAction() {
             }
             break;
         }
-        case kAdd: {
-            Scope scope(*this, FrameKind::User, "user clicks \"Werte hinzuf\\u00FCgen\"", 0, kAddClick);
-            test::Click(controls->add_button);
-            break;
-        }
-        case kDelete: {
-            Scope scope(*this, FrameKind::User, "user clicks \"Markierten Eintrag l\\u00F6schen\"", 0, kOtherUser);
-            test::Click(controls->delete_button);
+        case kAdd:
+        case kDelete:
+        case kCheck:
+        case kHelp: {
+            const Button& button = *std::ranges::find(kButtons, action, &Button::action);
+            Scope scope(*this, FrameKind::User, std::string("user clicks \"") + button.caption + "\"", 0, button.user);
+            test::Click((*controls).*button.control);
             break;
         }
         case kPress: {
@@ -82,16 +95,6 @@ void Session::UserAction() {
             Scope scope(*this, FrameKind::User, Format("user presses on row %d of List%d%s", row, list + 1, right ? " (right)" : ""),
                         0, kOtherUser);
             test::PressOnRow(lists[list], row, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN);
-            break;
-        }
-        case kCheck: {
-            Scope scope(*this, FrameKind::User, "user clicks \"Plugin aktiviert\"", 0, kCheckClick);
-            test::Click(controls->enabled_check);
-            break;
-        }
-        case kHelp: {
-            Scope scope(*this, FrameKind::User, "user clicks \"Hilfe\"", 0, kOtherUser);
-            test::Click(controls->help_button);
             break;
         }
         case kClose: {
