@@ -19,16 +19,23 @@ void Session::CreatePlugIn() {
     HRESULT hr = S_OK;
     std::uint64_t ticket = 0;
     const unsigned way = random_.Below(10);
-    if (way < 5) {
+    // The class object from get, then the plug-in from it.
+    const auto through_class_object = [&](const char* call, const char* refused, const auto& get) {
         IClassFactory* factory = nullptr;
-        ticket = Journal::Call(depth(), "DllGetClassObject(clsVELTPlugIn, IClassFactory)");
-        hr = get_class_object_(kPlugInClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        ticket = Journal::Call(depth(), call);
+        hr = get(reinterpret_cast<void**>(&factory));
         tally_.Record(hr);
         Journal::Result(ticket, Hex(hr));
-        if (FAILED(hr) || factory == nullptr) Journal::Fail("DllGetClassObject refuses the plug-in class");
+        if (FAILED(hr) || factory == nullptr) Journal::Fail(refused);
         ticket = Journal::Call(depth(), std::string("IClassFactory::CreateInstance(null, ") + want.name + ")");
         hr = factory->CreateInstance(nullptr, want.iid, reinterpret_cast<void**>(&object));
         factory->Release();
+    };
+    if (way < 5) {
+        through_class_object("DllGetClassObject(clsVELTPlugIn, IClassFactory)",
+                             "DllGetClassObject refuses the plug-in class", [&](void** factory) {
+                                 return get_class_object_(kPlugInClassId, IID_IClassFactory, factory);
+                             });
     } else {
         CLSID class_id{};
         if (FAILED(CLSIDFromProgID(kPlugInProgId, &class_id)) || class_id != kPlugInClassId) {
@@ -38,16 +45,11 @@ void Session::CreatePlugIn() {
             ticket = Journal::Call(depth(), std::string("CoCreateInstance(Zorvane.clsVELTPlugIn, ") + want.name + ")");
             hr = CoCreateInstance(class_id, nullptr, CLSCTX_INPROC_SERVER, want.iid, reinterpret_cast<void**>(&object));
         } else {
-            IClassFactory* factory = nullptr;
-            ticket = Journal::Call(depth(), "CoGetClassObject(Zorvane.clsVELTPlugIn)");
-            hr = CoGetClassObject(class_id, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory));
-            tally_.Record(hr);
-            Journal::Result(ticket, Hex(hr));
-            if (FAILED(hr) || factory == nullptr) Journal::Fail("CoGetClassObject refuses the plug-in class");
-            ticket = Journal::Call(depth(), std::string("IClassFactory::CreateInstance(null, ") + want.name + ")");
-            hr = factory->CreateInstance(nullptr, want.iid, reinterpret_cast<void**>(&object));
-            factory->Release();
+            through_class_object("CoGetClassObject(Zorvane.clsVELTPlugIn)", "CoGetClassObject refuses the plug-in class",
+                                 [&](void** factory) {
+                                     return CoGetClassObject(class_id, CLSCTX_INPROC_SERVER, nullptr,
+                                                             IID_IClassFactory, factory);
+                                 });
         }
     }
     tally_.Record(hr);

@@ -75,10 +75,6 @@ std::wstring WithSeparator(const wchar_t* text, wchar_t decimal) {
 EditorTicksDropped::EditorTicksDropped()
     : hook_(SetWindowsHookExW(WH_GETMESSAGE, DropTimer1, nullptr, GetCurrentThreadId())) {}
 
-EditorTicksDropped::~EditorTicksDropped() {
-    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
-}
-
 void WindowModel::OnSetTimer(HWND editor, UINT interval) {
     unsigned& sets = timer_sets_[editor];
     if (sets++ == 0) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "win/handles.h"
+
 namespace zorvane::fuzz {
 
 using Lists = std::vector<std::vector<std::wstring>>;
@@ -24,12 +26,9 @@ std::wstring WithSeparator(const wchar_t* text, wchar_t decimal);
 class EditorTicksDropped {
 public:
     EditorTicksDropped();
-    ~EditorTicksDropped();
-    EditorTicksDropped(const EditorTicksDropped&) = delete;
-    EditorTicksDropped& operator=(const EditorTicksDropped&) = delete;
 
 private:
-    HHOOK hook_;
+    win::UniqueHook hook_;
 };
 
 class WindowModel {
