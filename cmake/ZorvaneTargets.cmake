@@ -9,6 +9,10 @@ if(WIN32)
   # Programs and DLLs for a plain Windows: no MinGW runtime DLLs beside them.
   target_link_options(zorvane_win32_defaults INTERFACE
     -static -static-libgcc -static-libstdc++)
+  # The oldest Windows we build for, also in every module's header, so that an older
+  # system refuses the file by its header instead of by a missing entry point.
+  target_link_options(zorvane_win32_defaults INTERFACE
+    -Wl,--major-os-version,6,--minor-os-version,1,--major-subsystem-version,6,--minor-subsystem-version,1)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # A .def names the plain exports; on 32 bits each finds its decorated stdcall function.
     target_link_options(zorvane_win32_defaults INTERFACE -Wl,--enable-stdcall-fixup)

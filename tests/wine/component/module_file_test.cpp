@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "tests/wine/component/component_support.h"
+#include "tests/wine/component/windows_imports.h"
 #include "ui/win32/ui_resource_ids.h"
 
 namespace zorvane::test {
@@ -93,6 +94,36 @@ public:
     WORD optional_header_magic() const { return magic_; }
     WORD MajorImageVersion() const { return Optional([](const auto& h) { return h.MajorImageVersion; }); }
     WORD MinorImageVersion() const { return Optional([](const auto& h) { return h.MinorImageVersion; }); }
+    WindowsVersion OperatingSystemVersion() const {
+        return Optional([](const auto& h) { return WindowsVersion{h.MajorOperatingSystemVersion, h.MinorOperatingSystemVersion}; });
+    }
+    WindowsVersion SubsystemVersion() const {
+        return Optional([](const auto& h) { return WindowsVersion{h.MajorSubsystemVersion, h.MinorSubsystemVersion}; });
+    }
+
+    // Every function imported by name, with its library, from the import table's name thunks
+    // (4 bytes wide in PE32, 8 in PE32+).
+    std::vector<std::pair<std::string, std::string>> ImportsByName() const {
+        std::vector<std::pair<std::string, std::string>> found;
+        const auto* entry = AtRva<IMAGE_IMPORT_DESCRIPTOR>(Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
+        for (; entry->Name != 0; ++entry) {
+            const std::string library = TextAt(entry->Name);
+            const DWORD thunks = entry->OriginalFirstThunk != 0 ? entry->OriginalFirstThunk : entry->FirstThunk;
+            const bool wide = magic_ == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+            for (DWORD at = thunks;; at += wide ? 8 : 4) {
+                const ULONGLONG thunk = wide ? *AtRva<ULONGLONG>(at) : *AtRva<DWORD>(at);
+                if (thunk == 0) break;
+                const ULONGLONG by_ordinal = wide ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
+                if (thunk & by_ordinal) {
+                    std::string ordinal = std::to_string(thunk & 0xFFFF);
+                    found.emplace_back(library, ordinal.insert(0, 1, '#'));
+                } else {
+                    found.emplace_back(library, TextAt(static_cast<DWORD>(thunk) + offsetof(IMAGE_IMPORT_BY_NAME, Name)));
+                }
+            }
+        }
+        return found;
+    }
 
     template <class T>
     const T* AtRva(DWORD rva) const {
@@ -395,6 +426,31 @@ TEST(ModuleHeadersTest, ImportsOnlySystemLibraries) {
         EXPECT_NE(GetFileAttributesW(in_system.c_str()), INVALID_FILE_ATTRIBUTES) << "not in the system folder";
     }
     EXPECT_GT(count, 0u);
+}
+
+// An older Windows refuses the module by its header, not by a missing entry point.
+TEST(ModuleHeadersTest, HeadersNameTheOldestWindowsItRunsOn) {
+    const PeFile file(ZorvaneDllPath());
+    EXPECT_EQ(file.OperatingSystemVersion(), kWindows7);
+    EXPECT_EQ(file.SubsystemVersion(), kWindows7);
+}
+
+// Statically linked runtimes bring imports of their own: each must exist in the oldest
+// Windows the headers name, else the loader there fails on it.
+TEST(ModuleHeadersTest, ImportsNothingTheOldestWindowsItRunsOnLacks) {
+    const PeFile file(ZorvaneDllPath());
+    const auto imports = file.ImportsByName();
+    ASSERT_FALSE(imports.empty());
+    for (const auto& [library, function] : imports) {
+        const std::optional<WindowsVersion> brought = WindowsVersionThatBrought(library, function);
+        if (!brought) {
+            ADD_FAILURE() << library << "!" << function
+                          << ": not in tests/wine/component/windows_imports.cpp; add it with the Windows that brought it";
+        } else if (*brought > kWindows7) {
+            ADD_FAILURE() << library << "!" << function << " came with Windows " << brought->major << "."
+                          << brought->minor << ", newer than the 6.1 the module claims";
+        }
+    }
 }
 
 }  // namespace
