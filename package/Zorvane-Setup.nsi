@@ -16,6 +16,7 @@
 ;   5  files installed, but a Zorvane.dll could not be registered
 ;   6  not installed: a newer version is installed (with /S; with windows the user is asked,
 ;      and "No" is 1)
+;   8  not installed: Windows older than Windows 7, the oldest that both DLLs are built for
 ; Exit codes of uninstall.exe (/S; add _?=<folder> to wait for it and get its code):
 ;   0  removed
 ;   1  cancelled
@@ -25,6 +26,10 @@
 ;      and its entry (the rest is removed)
 ;   7  a file could not be deleted: it stays, with the uninstaller and its entry
 ; Every uninstall writes what it removed or left to %TEMP%\Zorvane-uninstall.log.
+;
+; Signed when the build has a certificate: -DSIGN_FILE=<package/sign-file> signs the
+; uninstaller as makensis makes it (keeping a copy in -DUNINSTALLER_COPY=<file>) and then the
+; setup; the certificate comes from sign-file's environment.
 
 !ifndef VERSION | DLL | DLL64 | OUTFILE
   !error "VERSION, DLL, DLL64 and OUTFILE must be defined (-DVERSION=0.2.0.4 -DDLL=... -DDLL64=... -DOUTFILE=...)"
@@ -46,6 +51,7 @@ SetCompressor /SOLID lzma
 !include FileFunc.nsh
 !include x64.nsh
 !include WordFunc.nsh
+!include WinVer.nsh
 
 !define PRODUCT "Zorvane"
 !define PUBLISHER "Ulvmar"
@@ -62,9 +68,18 @@ SetCompressor /SOLID lzma
 !define EXIT_NOT_REGISTERED 5
 !define EXIT_NEWER_INSTALLED 6
 !define EXIT_FILES_LEFT 7
+!define EXIT_OLD_WINDOWS 8
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
+
+!ifdef SIGN_FILE
+  !ifndef UNINSTALLER_COPY
+    !error "UNINSTALLER_COPY must name a file when SIGN_FILE is given"
+  !endif
+  !uninstfinalize '"${SIGN_FILE}" "%1" "${UNINSTALLER_COPY}"' = 0
+  !finalize '"${SIGN_FILE}" "%1"' = 0
+!endif
 ; Zorvane.dll is a 32-bit DLL: "Program Files (x86)" on 64-bit Windows.
 InstallDir "$PROGRAMFILES32\${PRODUCT}"
 BrandingText "${PUBLISHER}"
@@ -119,8 +134,10 @@ Var LeftItem  ; the file the next such line is about
 !insertmacro VERSION_STRINGS ${LANG_GERMAN} "Installation von ${PRODUCT}"
 !insertmacro VERSION_STRINGS ${LANG_ENGLISH} "${PRODUCT} Setup"
 
-LangString WelcomeText ${LANG_GERMAN} "Dieser Assistent installiert ${PRODUCT} ${VERSION}, das Plugin für Orbanel, und registriert es bei Windows.$\r$\n$\r$\nBitte beenden Sie Orbanel vor der Installation."
-LangString WelcomeText ${LANG_ENGLISH} "This wizard installs ${PRODUCT} ${VERSION}, the plug-in for Orbanel, and registers it with Windows.$\r$\n$\r$\nPlease quit Orbanel before installing."
+LangString WelcomeText ${LANG_GERMAN} "Dieser Assistent installiert ${PRODUCT} ${VERSION}, das Plugin für Orbanel, und registriert es bei Windows.$\r$\n$\r$\nVoraussetzung: Windows 7 oder neuer, 32 oder 64 Bit.$\r$\n$\r$\nBitte beenden Sie Orbanel vor der Installation."
+LangString WelcomeText ${LANG_ENGLISH} "This wizard installs ${PRODUCT} ${VERSION}, the plug-in for Orbanel, and registers it with Windows.$\r$\n$\r$\nRequires Windows 7 or later, 32- or 64-bit.$\r$\n$\r$\nPlease quit Orbanel before installing."
+LangString OldWindows ${LANG_GERMAN} "${PRODUCT} braucht Windows 7 oder neuer. Auf dieser älteren Windows-Version lässt es sich nicht laden; es wird nichts installiert."
+LangString OldWindows ${LANG_ENGLISH} "${PRODUCT} needs Windows 7 or later. It cannot be loaded on this older version of Windows; nothing is installed."
 LangString Note64 ${LANG_GERMAN} "$\r$\n$\r$\nFür 64-Bit-Programme kommt das 64-Bit-Plugin in einen eigenen Ordner:$\r$\n$Folder64"
 LangString Note64 ${LANG_ENGLISH} "$\r$\n$\r$\nFor 64-bit programs, the 64-bit plug-in goes into a folder of its own:$\r$\n$Folder64"
 LangString UpdateNote ${LANG_GERMAN} "$\r$\n$\r$\nDie installierte Version in $INSTDIR wird ersetzt."
@@ -267,6 +284,12 @@ Function .onInit
   ; where a 32-bit host looks up its COM classes.
   SetRegView 32
   !insertmacro MUI_LANGDLL_DISPLAY
+  ; Before anything else: on an older Windows nothing that follows would help.
+  ${IfNot} ${AtLeastWin7}
+    MessageBox MB_OK|MB_ICONSTOP "$(OldWindows)" /SD IDOK
+    SetErrorLevel ${EXIT_OLD_WINDOWS}
+    Quit
+  ${EndIf}
   !insertmacro REQUIRE_ADMIN "$(NoAdmin)"
 
   ; An installed Zorvane is replaced where it is: one entry, one registration.

@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.25)
 # Unpacks the release zip and compares it with what went in.
-# Usage: cmake -DZIP=<zip> -DDLL=<built Zorvane.dll> -DDLL64=<built 64-bit Zorvane.dll>
+# Usage: cmake -DZIP=<zip> -DDLL=<Zorvane.dll as released> -DDLL64=<64-bit Zorvane.dll as released>
 #              -DNOTES=<package dir> -DSETUP=<setup file name> -P this file.
 include(${CMAKE_CURRENT_LIST_DIR}/pe.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/check_common.cmake)

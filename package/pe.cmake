@@ -27,10 +27,11 @@ endfunction()
 
 # zorvane_read_pe(<file> <prefix>): sets <prefix>_MACHINE (the machine field: 332 for i386,
 # 34404 for AMD64), <prefix>_MACHINE_NAME (i386, AMD64, or the number), <prefix>_MAGIC (267
-# for PE32, 523 for PE32+), <prefix>_SUBSYSTEM (2 GUI, 3 console) and <prefix>_DLL (1 for a
-# DLL, else 0); or <prefix>_ERROR, saying why the file is no PE file.
+# for PE32, 523 for PE32+), <prefix>_SUBSYSTEM (2 GUI, 3 console), <prefix>_DLL (1 for a
+# DLL, else 0) and <prefix>_SIGNATURE_BYTES (the size of the Authenticode certificate table,
+# 0 when unsigned); or <prefix>_ERROR, saying why the file is no PE file.
 function(zorvane_read_pe file prefix)
-  foreach(fact IN ITEMS MACHINE MACHINE_NAME MAGIC SUBSYSTEM DLL ERROR)
+  foreach(fact IN ITEMS MACHINE MACHINE_NAME MAGIC SUBSYSTEM DLL SIGNATURE_BYTES ERROR)
     unset(${prefix}_${fact} PARENT_SCOPE)
   endforeach()
   file(READ ${file} mz LIMIT 2 HEX)
@@ -55,6 +56,14 @@ function(zorvane_read_pe file prefix)
   _zorvane_file_number(${file} ${at_magic} 2 magic)
   _zorvane_file_number(${file} ${at_subsystem} 2 subsystem)
   math(EXPR dll "(${characteristics} >> 13) & 1")  # IMAGE_FILE_DLL, 0x2000
+  # The data directories follow 96 bytes of PE32's optional header, 112 of PE32+'s; the
+  # certificate table is the fifth, its size 4 bytes into it.
+  set(directories 96)
+  if(magic EQUAL 523)
+    set(directories 112)
+  endif()
+  math(EXPR at_signature_size "${pe} + 24 + ${directories} + 4 * 8 + 4")
+  _zorvane_file_number(${file} ${at_signature_size} 4 signature_bytes)
   set(name ${machine})
   if(machine EQUAL 332)
     set(name i386)
@@ -66,6 +75,7 @@ function(zorvane_read_pe file prefix)
   set(${prefix}_MAGIC ${magic} PARENT_SCOPE)
   set(${prefix}_SUBSYSTEM ${subsystem} PARENT_SCOPE)
   set(${prefix}_DLL ${dll} PARENT_SCOPE)
+  set(${prefix}_SIGNATURE_BYTES ${signature_bytes} PARENT_SCOPE)
 endfunction()
 
 # zorvane_utf16_hex(<ASCII text> <out>): the text as UTF-16LE bytes, in hex.

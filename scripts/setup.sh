@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
   wine wine64
   xvfb x11-apps x11-utils imagemagick zip unzip fonts-dejavu-core fonts-wine
-  nsis
+  nsis osslsigncode openssl python3
 )
 i386_packages=()
 if "$here/runs-32bit-code" >/dev/null; then

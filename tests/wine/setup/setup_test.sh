@@ -3,7 +3,7 @@
 # Usage: setup_test.sh <settings> <case> [args]; <settings> names the paths of one build
 # (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). The cases run in a
 # 32-bit prefix (32-bit Windows); with "win64_" before their name (template, install_uninstall,
-# update, in_use, not_registered, uninstall_left) in a 64-bit prefix (64-bit Windows), where
+# update, in_use, not_registered, uninstall_left, older_windows, signed) in a 64-bit prefix (64-bit Windows), where
 # the setup also installs the 64-bit plug-in into a folder of its own and registers it for
 # 64-bit clients.
 # Cases:
@@ -26,6 +26,10 @@
 #                      (exit code 5, it stays registered), then an uninstall.exe held open (exit
 #                      code 7); each time the entry stays and the log names what was left.
 #                      64-bit: the 64-bit DLL no longer loads
+#   older_windows      Wine set to Windows Vista: refused with exit code 8 and nothing changed;
+#                      with windows the message in German and in English; as Windows 7: installed
+#   signed             the release signed with the build's throwaway certificate: installed
+#                      like the unsigned one, every installed file's signature verified
 #   screenshot <png>   the first page in German (scripts/setup-screenshot.sh)
 
 # The setup is a 32-bit program: where 32-bit code cannot run, every case is skipped, the
@@ -563,6 +567,50 @@ not_registered)
     expect_files_and_entry "$program_folder" 0.2.0.4 "$UNLOADABLE_DLL"
     expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" "<missing>"
   fi
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  expect_same_as before
+  ;;
+
+older_windows)
+  # Windows Vista, one release before the oldest both DLLs are built for: refused before
+  # anything changes, with /S by its own exit code, with windows in the chosen language.
+  fresh_prefix
+  register_host
+  w reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d vista /f >/dev/null
+  stop_wine
+  snapshot before
+  expect_exit 8 "$SETUP_EXE" /S
+  expect_same_as before
+  stop_wine
+  gui de_DE.UTF-8 "$SETUP_EXE" 8 'window=Zorvane 0.2.0.4' click=#1 box texts click=#1 gone
+  expect_shown "Zorvane braucht Windows 7 oder neuer."
+  stop_wine
+  gui en_US.UTF-8 "$SETUP_EXE" 8 'window=Zorvane 0.2.0.4' click=#1 box texts click=#1 gone
+  expect_shown "Zorvane needs Windows 7 or later."
+  expect_same_as before
+  # Windows 7 itself: installed.
+  w reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win7 /f >/dev/null
+  stop_wine
+  expect_exit 0 "$SETUP_EXE" /S
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+  ;;
+
+signed)
+  # The release signed with the build's throwaway certificate installs and works as the
+  # unsigned one does, and the uninstaller it writes carries the signature makensis gave it.
+  fresh_prefix
+  register_host
+  expect_client_fails
+  snapshot before
+  expect_exit 0 "$SIGNED_SETUP_EXE" /S
+  expect_installed "$program_folder" 0.2.0.4 "$SIGNED_DLL" "$SIGNED_DLL64"
+  for file in "$(unixpath "$program_folder")/uninstall.exe" "$(unixpath "$program_folder")/Zorvane.dll" \
+    ${folder64:+"$(unixpath "$folder64")/Zorvane.dll"}; do
+    osslsigncode verify -CAfile "$SIGNING_CERT" -in "$file" >"$scratch/verify" 2>&1 ||
+      fail "installed ${file#"$prefix"/drive_c/}: the signature does not verify: $(tail -n 3 "$scratch/verify")"
+  done
+  expect_client_creates_plugin
   expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
   rm -rf "$(unixpath "$program_folder")"
   expect_same_as before
