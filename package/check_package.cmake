@@ -45,7 +45,7 @@ foreach(row IN ITEMS "Zorvane.dll|i386|267" "x64/Zorvane.dll|AMD64|523")
 endforeach()
 
 # The notes: every line ends in CRLF, and each tells how to register and unregister each
-# DLL with the regsvr32 of its kind, and names the setup of this version.
+# DLL with the regsvr32 of its kind, names the setup of this version and the oldest Windows.
 foreach(note IN ITEMS LIESMICH.txt README.txt)
   if(NOT EXISTS ${unpacked}/${note})
     continue()
@@ -61,7 +61,7 @@ foreach(note IN ITEMS LIESMICH.txt README.txt)
   zorvane_require_texts(problems "${text}" "${note} does not mention"
                         "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe"
                         "%SystemRoot%\\System32\\regsvr32.exe" "x64\\Zorvane.dll"
-                        "C:\\Program Files\\Zorvane\\" "${SETUP}")
+                        "C:\\Program Files\\Zorvane\\" "${SETUP}" "Windows 7")
 endforeach()
 
 # Each DLL as small as the static runtime allows: unused sections dropped, no symbols.
