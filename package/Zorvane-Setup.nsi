@@ -80,6 +80,7 @@ OutFile "${OUTFILE}"
   !uninstfinalize '"${SIGN_FILE}" "%1" "${UNINSTALLER_COPY}"' = 0
   !finalize '"${SIGN_FILE}" "%1"' = 0
 !endif
+
 ; Zorvane.dll is a 32-bit DLL: "Program Files (x86)" on 64-bit Windows.
 InstallDir "$PROGRAMFILES32\${PRODUCT}"
 BrandingText "${PUBLISHER}"
