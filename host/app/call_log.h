@@ -1,7 +1,8 @@
 #pragma once
 // The host's view of what the plug-in does: its calls in the trace form
 // (`ChannelGetValue 5 -> 3`, `SetChannel 5, 10, true`), the ticks of its timer, the
-// host's own commands, and the counts a summary needs.
+// host's own commands, and the counts a summary needs. Which lines a tick gets, and the
+// folding of quiet ticks into one line, are host_log::TickLog's; this feeds it.
 #include <windows.h>
 
 #include <array>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "host/log/tick_log.h"
 #include "host/standin/standin_host.h"
 #include "win/handles.h"
 
@@ -22,18 +24,26 @@ struct ChannelWrites {
 
 class CallLog {
 public:
+    using Sink = std::function<void(const std::wstring& line, host_log::LineKind kind)>;
+
     explicit CallLog(std::shared_ptr<standin::StandinHost> host);
 
-    // Every new line, as it is added (the scenario prints them; the window lists them).
-    void SetSink(std::function<void(const std::wstring&)> sink) { sink_ = std::move(sink); }
+    // Every new line, as it is added: the settled ones, and the run of quiet ticks so far,
+    // which the next line replaces (the window shows it; a stream waits for it to settle).
+    void SetSink(Sink sink) { sink_ = std::move(sink); }
 
-    // Takes the calls and writes the host has seen since the last time.
+    // Takes the calls and writes the host has seen since the last time. The host's thread
+    // is in its own code again, so a tick still open is complete.
     void Drain();
     // A line of the host's own (a command it gave, a step of the scenario).
     void Note(const std::wstring& text);
+    // Writes what waits for a line: before the lines' reader goes away.
+    void Finish();
 
     // The plug-in's timer is about to tick.
     void TickStarting();
+    // The thread took its next message after the tick's: the tick is handled.
+    void TickHandled();
     // Counts from nothing again, for a second run in the same host; lines already sent stay.
     void StartOver();
 
@@ -41,16 +51,22 @@ public:
     unsigned reads() const noexcept { return reads_; }
     unsigned writes() const noexcept { return writes_; }
     unsigned failed_calls() const noexcept { return failed_; }
+    // The ticks that got no line of their own, and the channel reads among their calls.
+    unsigned folded_ticks() const noexcept { return tick_log_.folded_ticks(); }
+    unsigned folded_reads() const noexcept { return tick_log_.folded_reads(); }
     // Seconds between the last two ticks; 0 before the second.
     double last_tick_gap() const noexcept { return last_gap_; }
+    // When the last tick started, in ElapsedSeconds.
+    double last_tick_at() const noexcept { return last_tick_at_; }
     const ChannelWrites& writes_to(int channel) const { return channel_writes_.at(Slot(channel)); }
 
 private:
     static std::size_t Slot(int channel);
-    void Add(const std::wstring& line);
+    void TakeCalls();
 
     std::shared_ptr<standin::StandinHost> host_;
-    std::function<void(const std::wstring&)> sink_;
+    Sink sink_;
+    host_log::TickLog tick_log_;
     std::array<ChannelWrites, 512> channel_writes_{};
     unsigned ticks_ = 0, reads_ = 0, writes_ = 0, failed_ = 0;
     double last_tick_at_ = 0, last_gap_ = 0;

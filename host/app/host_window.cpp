@@ -20,8 +20,6 @@ constexpr UINT kRefreshMs = 100;
 constexpr UINT_PTR kDriftTimer = 2;
 constexpr UINT kDriftMs = 200;
 constexpr int kDriftStep = 3;
-// The log list keeps this many lines; older ones drop off.
-constexpr LRESULT kKeptLogLines = 400;
 
 constexpr int kMargin = 8;
 constexpr int kButtonHeight = 26;
@@ -85,7 +83,7 @@ HMENU BuildMenu() {
 
 HostWindow::HostWindow(bool quiet)
     : quiet_(quiet), commands_(*this), view_(commands_.host().universe, commands_.log()) {
-    commands_.log().SetSink([this](const std::wstring& line) { AddLogLine(line); });
+    commands_.log().SetSink([this](const std::wstring& line, host_log::LineKind kind) { AddLogLine(line, kind); });
 }
 
 HostWindow::~HostWindow() {
@@ -370,20 +368,44 @@ void HostWindow::Refresh() noexcept {
     } catch (...) {
         // A line lost to low memory; the counts stay right on the next drain.
     }
+    ShowNewLogLines();
     view_.Refresh();
     UpdateStatus();
 }
 
-void HostWindow::AddLogLine(const std::wstring& line) {
-    if (extra_sink_) extra_sink_(line);
+void HostWindow::AddLogLine(const std::wstring& line, host_log::LineKind kind) {
+    if (extra_sink_ && kind == host_log::LineKind::Settled) extra_sink_(line);
     HWND list = control(kLogList);
     if (list == nullptr) return;
-    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    while (SendMessageW(list, LB_GETCOUNT, 0, 0) > kKeptLogLines) {
-        SendMessageW(list, LB_DELETESTRING, 0, 0);
-    }
+    // The list is drawn and scrolled at the next refresh, not at every line: drawing
+    // costs milliseconds, and a tick's lines come in a burst.
+    if (!log_lines_waiting_) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    log_lines_waiting_ = true;
+    kept_lines_.Add(line, kind);
+}
+
+void HostWindow::ShowNewLogLines() noexcept {
+    HWND list = control(kLogList);
+    if (!log_lines_waiting_ || list == nullptr) return;
+    log_lines_waiting_ = false;
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(count > 0 ? count - 1 : 0), 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void HostWindow::LogListBox::Append(const std::wstring& text) {
+    SendMessageW(owner_.control(kLogList), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void HostWindow::LogListBox::Replace(std::size_t index, const std::wstring& text) {
+    HWND list = owner_.control(kLogList);
+    SendMessageW(list, LB_DELETESTRING, index, 0);
+    SendMessageW(list, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void HostWindow::LogListBox::Remove(std::size_t index) {
+    SendMessageW(owner_.control(kLogList), LB_DELETESTRING, index, 0);
 }
 
 void HostWindow::UpdateStatus() {

@@ -9,6 +9,7 @@
 #include "host/app/dock_pane.h"
 #include "host/app/host_commands.h"
 #include "host/app/universe_view.h"
+#include "host/log/kept_lines.h"
 #include "host/standin/standin_host.h"
 #include "win/handles.h"
 
@@ -53,6 +54,9 @@ enum HostControl : int {
 // HostCommands'; this window lays them out, hands them the clicks and shows the results.
 class HostWindow final : private CommandFrame {
 public:
+    // The log list keeps this many of the newest lines, below one that counts the dropped.
+    static constexpr std::size_t kKeptLogLines = 3000;
+
     // quiet: failures go to the log only, never into a message box (the headless run).
     explicit HostWindow(bool quiet);
     ~HostWindow();
@@ -86,7 +90,7 @@ public:
     CallLog& log() noexcept { return commands_.log(); }
     HWND tool_window() const noexcept { return commands_.tool_window(); }
 
-    // The log lines as they come, besides the list (the headless run prints them).
+    // The log's settled lines as they come, besides the list (the headless run prints them).
     void AlsoSendLinesTo(std::function<void(const std::wstring&)> sink) { extra_sink_ = std::move(sink); }
     // Takes the plug-in's calls into the log and redraws what changed.
     void Refresh() noexcept;
@@ -108,7 +112,8 @@ private:
     void OnChannelPicked(int channel);
     void SetFaderFromEdits();
     void OnDriftClicked();
-    void AddLogLine(const std::wstring& line);
+    void AddLogLine(const std::wstring& line, host_log::LineKind kind);
+    void ShowNewLogLines() noexcept;
     void UpdateStatus();
     void UpdateCommandStates();
     void SetToolPlace(bool docked);
@@ -116,10 +121,25 @@ private:
     // The window's size for its client area, wider by the pane when it is open.
     void FitToPane() noexcept;
 
+    // The log's list box, edited line by line as the kept lines change.
+    class LogListBox final : public host_log::KeptLines::View {
+    public:
+        explicit LogListBox(const HostWindow& owner) : owner_(owner) {}
+        void Append(const std::wstring& text) override;
+        void Replace(std::size_t index, const std::wstring& text) override;
+        void Remove(std::size_t index) override;
+
+    private:
+        const HostWindow& owner_;
+    };
+
     bool quiet_;
+    LogListBox log_list_{*this};
+    host_log::KeptLines kept_lines_{kKeptLogLines, log_list_};
     HostCommands commands_;
     UniverseView view_;
     std::function<void(const std::wstring&)> extra_sink_;
+    bool log_lines_waiting_ = false;  // the log list's drawing held until the next refresh
     bool dock_wanted_ = false;
     int pane_width_ = 0;
     win::UniqueWindow window_;

@@ -5,7 +5,9 @@ cmake_minimum_required(VERSION 3.25)
 # exact calls of the first tick that sees the rules, the silence while clamping is off,
 # the correction once it is on again, ticks four times as often after Configure as
 # before, the input box owned by the host window, the about window of its own, and a
-# summary that agrees with the run's trace. Then what each way of showing the window
+# summary that agrees with the run's trace. Ticks that only read are folded into lines
+# that count them: every tick is still accounted for, in order, and a tick with lines of
+# its own must have more than reads to show. Then what each way of showing the window
 # takes, in order: Show with the host's form as owner; SetParent, Move and Show into the
 # pane, out of it again, and the pane closed with the window in it.
 # Usage: cmake -DRUNNER=wine-run -DPREFIX=<prefix> -DHOST=<exe> -P this file,
@@ -16,6 +18,12 @@ set(rules "5 10 200 3" "7 0 100 150" "12 50 50 49")
 # The fader moved while clamping is off: channel and value.
 set(unheld_channel 7)
 set(unheld_value 180)
+
+# A tick with lines of its own (1: its number, 2: said when slow) and a run of ticks that
+# only read, folded into one line (1: how many, 2: the first one's clock time, 4: the last's).
+set(tick_line "^-- tick ([0-9]+) at [0-9]+\\.[0-9][0-9][0-9] s( \\(slow: [0-9]+ ms\\))?$")
+set(clock "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]")
+set(folded_line "^-- ([0-9]+) ticks? without a write, (${clock})( to (${clock}))?$")
 
 # One of `rules` read into channel, minimum, maximum and fader, in the caller's scope.
 macro(read_rule text)
@@ -81,33 +89,21 @@ function(find_line text from out)
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
-# Milliseconds of the tick lines in `lines` from `first` until a line matching `stop`:
-# their number less one (the gaps) and the mean gap.
-function(tick_gaps first stop out_gaps out_mean)
-  set(previous "")
-  set(start "")
-  set(gaps 0)
+# Ticks in `lines` from `first` until a line matching `stop`: those with a line of their
+# own and those counted in folded lines.
+function(ticks_between first stop out)
+  set(ticks 0)
   list(SUBLIST lines ${first} -1 rest)
   foreach(line IN LISTS rest)
     if(line MATCHES "${stop}")
       break()
-    endif()
-    if(line MATCHES "^-- tick [0-9]+ at ([0-9]+)\\.([0-9][0-9][0-9]) s$")
-      math(EXPR at "${CMAKE_MATCH_1} * 1000 + 1${CMAKE_MATCH_2} - 1000")
-      if(start STREQUAL "")
-        set(start ${at})
-      else()
-        math(EXPR gaps "${gaps} + 1")
-      endif()
-      set(previous ${at})
+    elseif(line MATCHES "${tick_line}")
+      math(EXPR ticks "${ticks} + 1")
+    elseif(line MATCHES "${folded_line}")
+      math(EXPR ticks "${ticks} + ${CMAKE_MATCH_1}")
     endif()
   endforeach()
-  set(mean 0)
-  if(gaps GREATER 0)
-    math(EXPR mean "(${previous} - ${start}) / ${gaps}")
-  endif()
-  set(${out_gaps} ${gaps} PARENT_SCOPE)
-  set(${out_mean} ${mean} PARENT_SCOPE)
+  set(${out} ${ticks} PARENT_SCOPE)
 endfunction()
 
 # Lines matching each pattern in `patterns`, one after the other, in this run.
@@ -176,22 +172,27 @@ function(check_run summary verdict)
   endif()
 
   # Configure: the box answered with 250, then ticks four times as often as the 1000 ms
-  # before, measured against each other in this one run.
+  # before, measured against each other in this one run. The ticks that only read have
+  # no time of their own in the trace, so the run prints the gaps it saw.
   find_line("> Configure -> true" 0 configured)
   if(configured LESS 0)
     problem("no `> Configure -> true`")
   else()
-    tick_gaps(0 "^> Configure$" gaps_before mean_before)
-    tick_gaps(${configured} "^> click " gaps_after mean_after)
-    if(gaps_before LESS 1)
-      problem("fewer than two ticks before Configure")
-    elseif(gaps_after LESS 2)
-      problem("fewer than three ticks between Configure and the first click")
+    ticks_between(0 "^> Configure$" ticks_before)
+    ticks_between(${configured} "^> (ticks now|click) " ticks_after)
+    if(ticks_before LESS 2)
+      problem("${ticks_before} ticks before Configure, expected two or more")
+    elseif(ticks_after LESS 5)
+      problem("${ticks_after} ticks between Configure and the gaps printed, expected five or more")
+    elseif(NOT text MATCHES "\n> ticks now ([0-9]+)\\.([0-9][0-9][0-9]) s apart, ([0-9]+)\\.([0-9][0-9][0-9]) s before Configure\n")
+      problem("no `> ticks now ... s apart, ... s before Configure`")
     else()
+      math(EXPR mean_after "${CMAKE_MATCH_1} * 1000 + 1${CMAKE_MATCH_2} - 1000")
+      math(EXPR mean_before "${CMAKE_MATCH_3} * 1000 + 1${CMAKE_MATCH_4} - 1000")
       math(EXPR low "${mean_after} * 25")
       math(EXPR high "${mean_after} * 65")
       math(EXPR before_tenfold "${mean_before} * 10")
-      if(before_tenfold LESS low OR before_tenfold GREATER high)
+      if(mean_after EQUAL 0 OR before_tenfold LESS low OR before_tenfold GREATER high)
         problem("ticks ${mean_before} ms apart before Configure, ${mean_after} ms after: expected about four times as often")
       endif()
     endif()
@@ -211,7 +212,7 @@ function(check_run summary verdict)
     math(EXPR length "${on} - ${off}")
     list(SUBLIST lines ${off} ${length} while_off)
     foreach(line IN LISTS while_off)
-      if(line MATCHES "^(SetChannel |ChannelGetValue |-- tick )")
+      if(line MATCHES "^(SetChannel |ChannelGetValue |-- tick )" OR line MATCHES "${folded_line}")
         problem("while off: `${line}`")
       endif()
     endforeach()
@@ -228,23 +229,85 @@ function(check_run summary verdict)
     endforeach()
   endif()
 
-  # The summary agrees with the trace and holds every channel at its edge.
-  foreach(kind IN ITEMS "ticks seen|^-- tick [0-9]+ at " "ChannelGetValue reads|^ChannelGetValue [0-9]+ -> "
-                       "SetChannel writes|^SetChannel [0-9]+, [0-9]+, ")
+  # Every tick accounted for, in order: a tick with lines of its own is numbered one past
+  # all the ticks before it, the folded ones included, and shows more than reads (a write,
+  # a failed or other call) unless it says it was slow. Folded lines say "tick" for one,
+  # and name the last tick's time only for more than one.
+  set(counted 0)
+  set(folded 0)
+  set(open_tick "")
+  foreach(line IN LISTS lines ITEMS "== end")
+    set(ends_tick FALSE)
+    if(line MATCHES "^(> |-- |== |! )")
+      set(ends_tick TRUE)
+    elseif(NOT open_tick STREQUAL "" AND NOT line MATCHES "^ChannelGetValue [0-9]+ -> [0-9]+$")
+      set(shows_more TRUE)
+    endif()
+    if(ends_tick AND NOT open_tick STREQUAL "" AND NOT shows_more)
+      problem("`${open_tick}` has lines of its own but only read")
+    endif()
+    if(ends_tick)
+      set(open_tick "")
+    endif()
+    if(line MATCHES "${tick_line}")
+      math(EXPR expected_number "${counted} + 1")
+      if(NOT CMAKE_MATCH_1 EQUAL expected_number)
+        problem("`${line}`: expected tick ${expected_number} after ${counted} ticks")
+      endif()
+      set(counted ${CMAKE_MATCH_1})
+      set(open_tick "${line}")
+      set(shows_more FALSE)
+      if(NOT CMAKE_MATCH_2 STREQUAL "")
+        set(shows_more TRUE)
+      endif()
+    elseif(line MATCHES "${folded_line}")
+      set(run ${CMAKE_MATCH_1})
+      if(run EQUAL 0 OR (run EQUAL 1 AND NOT line MATCHES "^-- 1 tick without a write, ${clock}$") OR
+         (run GREATER 1 AND NOT line MATCHES " ticks without a write, "))
+        problem("`${line}`: not how a folded run of ${run} reads")
+      endif()
+      math(EXPR counted "${counted} + ${run}")
+      math(EXPR folded "${folded} + ${run}")
+    elseif(line MATCHES "^-- ")
+      problem("`${line}`: neither a tick nor a folded run")
+    endif()
+  endforeach()
+  if(folded EQUAL 0)
+    problem("no tick folded, though the ticks after Configure only read")
+  endif()
+
+  # The summary agrees with the trace, the folded ticks counted in, and holds every
+  # channel at its edge. The reads of folded ticks are the summary's own figure: at most
+  # one per rule in each folded tick.
+  list(LENGTH rules rule_count)
+  if(NOT text MATCHES "\nChannelGetValue reads in ticks without a write: ([0-9]+)\n")
+    problem("no `ChannelGetValue reads in ticks without a write:` in the summary")
+    set(folded_reads 0)
+  else()
+    set(folded_reads ${CMAKE_MATCH_1})
+    math(EXPR most "${folded} * ${rule_count}")
+    if(folded_reads GREATER most)
+      problem("${folded_reads} reads in ${folded} folded ticks, more than one per rule")
+    endif()
+  endif()
+  foreach(kind IN ITEMS "ticks seen|^-- tick [0-9]+ at |${folded}" "ChannelGetValue reads|^ChannelGetValue [0-9]+ -> |${folded_reads}"
+                       "SetChannel writes|^SetChannel [0-9]+, [0-9]+, |0")
     string(REPLACE "|" ";" kind "${kind}")
     list(GET kind 0 label)
     list(GET kind 1 pattern)
-    set(traced 0)
+    list(GET kind 2 traced)
+    set(shown 0)
     foreach(line IN LISTS lines)
       if(line MATCHES "${pattern}")
-        math(EXPR traced "${traced} + 1")
+        math(EXPR shown "${shown} + 1")
       endif()
     endforeach()
+    math(EXPR traced "${traced} + ${shown}")
     if(NOT text MATCHES "\n${label}: ([0-9]+)\n")
       problem("no `${label}:` in the summary")
     elseif(NOT CMAKE_MATCH_1 EQUAL traced)
       problem("summary `${label}: ${CMAKE_MATCH_1}`, the trace shows ${traced}")
-    elseif(traced EQUAL 0)
+    elseif(shown EQUAL 0)
       problem("nothing like `${pattern}` in the trace")
     endif()
   endforeach()
