@@ -8,9 +8,10 @@ find_program(MAKENSIS makensis REQUIRED)
 set(ZORVANE_SETUP_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/Zorvane-Setup.nsi)
 set(ZORVANE_MAKENSIS_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/makensis.cmake)
 set(ZORVANE_SETUP_EXE ${CMAKE_BINARY_DIR}/dist/Zorvane-Setup-${PROJECT_VERSION}.exe)
-# The DLLs as the release carries them (signed when the build signs).
-set(ZORVANE_RELEASE_DLL ${CMAKE_BINARY_DIR}/package/stage/Zorvane.dll)
-set(ZORVANE_RELEASE_DLL64 ${CMAKE_BINARY_DIR}/package/stage/x64/Zorvane.dll)
+# Where the release is staged, and the DLLs as it carries them (signed when the build signs).
+set(ZORVANE_RELEASE_WORK_DIR ${CMAKE_BINARY_DIR}/package)
+set(ZORVANE_RELEASE_DLL ${ZORVANE_RELEASE_WORK_DIR}/stage/Zorvane.dll)
+set(ZORVANE_RELEASE_DLL64 ${ZORVANE_RELEASE_WORK_DIR}/stage/x64/Zorvane.dll)
 # A second release, signed with a throwaway certificate, to show that signing works and that
 # signed files still install, register and load.
 set(ZORVANE_SIGNED_CHECK_DIR ${CMAKE_BINARY_DIR}/signed-check)
