@@ -18,8 +18,9 @@ set(ZORVANE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(ZORVANE_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 file(CONFIGURE OUTPUT ${ZORVANE_WINE_RUN} @ONLY CONTENT [=[
 #!/bin/sh
-# wine-run for this tree: the prefixes it creates are @ZORVANE_WINEARCH@ prefixes.
-WINEARCH=${WINEARCH:-@ZORVANE_WINEARCH@} exec '@PROJECT_SOURCE_DIR@/scripts/wine-run' "$@"
+# wine-run for this tree: the prefixes it creates are @ZORVANE_WINEARCH@ prefixes unless the
+# caller asks for another kind with --arch.
+exec '@PROJECT_SOURCE_DIR@/scripts/wine-run' --arch @ZORVANE_WINEARCH@ "$@"
 ]=])
 file(CHMOD ${ZORVANE_WINE_RUN} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${ZORVANE_WINE_RUN} ${ZORVANE_WINEPREFIX})

@@ -6,6 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
+setup
 configure_and_build
 ensure_display
 start_wineserver "$run_dir"

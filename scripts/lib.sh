@@ -9,21 +9,36 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 log() { printf '== %s\n' "$*"; }
 
-# Whether this machine runs 32-bit code, decided by trying: runs32 is 1 or 0, runs32_why
-# says how it was found. The tree whose programs the main job and the long runs use
-# (run_dir, its prefix run_prefix, run_bits) is the 32-bit product where it runs, the
-# 64-bit tree where it does not.
-runs32=0
-runs32_why=$("$root/scripts/runs-32bit-code") && runs32=1
-if [ "$runs32" -eq 1 ]; then
-  run_dir=$win32_dir run_bits=32
-else
-  run_dir=$win64_dir run_bits=64
-fi
-run_prefix=$run_dir/wineprefix
+# How this machine runs 32-bit code, decided by trying (scripts/runs-32bit-code): runs32_how
+# is natively, emulated or no; runs32 is 1 for the first two, else 0; runs32_why says how
+# it was found. The tree whose programs the main job and the long runs use (run_dir, its
+# prefix run_prefix, run_bits) is the 32-bit product wherever 32-bit code runs, natively or
+# emulated, the 64-bit tree only where none does. The setup may bring an emulator, so this
+# is asked again after it (find_32bit_code).
+find_32bit_code() {
+  runs32=0
+  runs32_why=$("$root/scripts/runs-32bit-code") && runs32=1
+  runs32_how=${runs32_why%%:*}
+  if [ "$runs32" -eq 1 ]; then
+    run_dir=$win32_dir run_bits=32
+  else
+    run_dir=$win64_dir run_bits=64
+  fi
+  run_prefix=$run_dir/wineprefix
+}
+find_32bit_code
 
 say_machine() {
-  log "this machine runs 32-bit code: $runs32_why"
+  log "32-bit code on this machine: $runs32_why"
+}
+
+# setup: what the project needs installed, then how 32-bit code runs now.
+setup() {
+  local before=$runs32_why
+  log "setup"
+  "$root/scripts/setup.sh"
+  find_32bit_code
+  [ "$runs32_why" = "$before" ] || log "32-bit code on this machine, after the setup: $runs32_why"
 }
 
 # The minutes a long run is given: its first argument, 10 without one; a usage line and
@@ -48,8 +63,6 @@ configure_windows() {
 # Both Windows trees are built on every machine: cross-compiling runs no 32-bit code, and
 # the 32-bit tree's build steps that run a Windows program run 64-bit ones.
 configure_and_build() {
-  log "setup"
-  "$root/scripts/setup.sh"
   log "native build"
   cmake -S "$root" -B "$native_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$native_dir" -j "$jobs"
@@ -70,9 +83,8 @@ register_components() {
 # host's library and the given targets, a display, the wineserver, both components
 # registered.
 build_and_register() {
-  log "setup"
-  "$root/scripts/setup.sh"
   say_machine
+  setup
   log "$run_bits-bit Windows build"
   configure_windows "$run_bits"
   cmake --build "$run_dir" -j "$jobs" --target zorvane_dll_tree VELTTypeLib "$@"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds everything and runs Zorvane in the stand-in host: the 32-bit host and plug-in
-# where this machine runs 32-bit code, the 64-bit pair where it does not.
+# wherever this machine runs 32-bit code, natively or emulated; the 64-bit pair only where
+# it runs none.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
 say_machine
+setup
 log "the stand-in host and the plug-in that run here: $run_bits-bit"
 configure_and_build
 ensure_display

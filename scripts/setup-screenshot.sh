@@ -6,6 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 out=$(realpath -m "${1:-$root/docs/images/setup-first-page.png}")
 
+setup
 configure_and_build
 settings=$win32_dir/tests/wine/setup/setup_test_settings.sh
 "$root/tests/wine/setup/setup_test.sh" "$settings" template

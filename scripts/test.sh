@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test this machine can run: native, then the 64-bit
-# Windows tree under 64-bit Wine, then the 32-bit tree under 32-bit Wine where this
-# machine runs 32-bit code; where it does not, the 32-bit tree's checks that run no
-# 32-bit code (its files read by 64-bit programs) and its other tests reported skipped.
+# Windows tree under 64-bit Wine, then the 32-bit tree under 32-bit Wine wherever this
+# machine runs 32-bit code, natively or emulated; where it runs none, the 32-bit tree's
+# checks that run no 32-bit code (its files read by 64-bit programs) and its other tests
+# reported skipped.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
 
 say_machine
+setup
 configure_and_build
 ensure_display
 start_wineserver "$win64_dir" "$win32_dir"
@@ -47,8 +49,10 @@ fuzz_number_reader() {
 }
 suite "fuzzing the number reader (${ZORVANE_FUZZ_SECONDS:-30} s)" fuzz_number_reader
 ctest_suite "64-bit Windows tests under 64-bit Wine" "$win64_dir"
-if [ "$runs32" -eq 1 ]; then
+if [ "$runs32_how" = natively ]; then
   ctest_suite "32-bit Windows tests under 32-bit Wine" "$win32_dir"
+elif [ "$runs32_how" = emulated ]; then
+  ctest_suite "32-bit Windows tests under 32-bit Wine, emulated" "$win32_dir"
 else
   ctest_suite "32-bit Windows tree: the checks that run no 32-bit code" "$win32_dir"
 fi

@@ -16,7 +16,7 @@ trap stop_wine EXIT
 # Programs by their Linux path, so that wine-run sees their kind (and skips a 32-bit one
 # where no 32-bit code runs).
 code=0
-WINEARCH=$arch "$wine_run" "$prefix" cmd /c exit 0 || code=$?
+"$wine_run" --arch "$arch" "$prefix" cmd /c exit 0 || code=$?
 [ "$code" -eq 0 ] || exit "$code"
 system=$prefix/drive_c/windows/system32
 

@@ -118,7 +118,7 @@ make_template() {
   fi
   WINEPREFIX=$template wineserver -k 2>/dev/null || true
   rm -rf "$template" "$template.wine-version"
-  WINEARCH=$windows "$WINE_RUN" "$template" cmd /c exit 0
+  "$WINE_RUN" --arch "$windows" "$template" cmd /c exit 0
   WINEPREFIX=$template wineserver -w
   echo "$version" >"$template.wine-version"
 }
