@@ -32,13 +32,18 @@ bool InUse() noexcept {
 }
 
 // The host's objects: their release runs host code, which may use the module again, even
-// store another helper. False when the host keeps storing one.
+// create a plug-in and store another helper for it. The count is asked after every round:
+// once something of ours is in use, what is stored by then belongs to it and stays. False
+// then, and when the host keeps storing a helper.
 bool ReleaseHostObjects() noexcept {
-    // Ours while it runs: a DllCanUnloadNow asked from within is answered S_FALSE.
-    const win::ModuleHold hold;
     constexpr int kRounds = 3;
     for (int round = 0; round < kRounds; ++round) {
-        velt_zorvane::Release();
+        {
+            // Ours while it runs: a DllCanUnloadNow asked from within is answered S_FALSE.
+            const win::ModuleHold hold;
+            velt_zorvane::Release();
+        }
+        if (InUse()) return false;
         if (V_VT(&velt_zorvane::PluginHelper()) == VT_EMPTY && V_VT(&velt_zorvane::ChannelValue()) == VT_EMPTY) {
             return true;
         }
@@ -71,10 +76,9 @@ void UnlockModule() noexcept {
 
 HRESULT CanUnloadNow() noexcept {
     if (InUse()) return S_FALSE;
+    // Not in use after it: no object of ours the host code made then uses the window
+    // instances and the type information kept.
     if (!ReleaseHostObjects()) return S_FALSE;
-    // Asked again: the host code that ran may have made objects of ours, which then use
-    // the window instances and the type information kept.
-    if (InUse()) return S_FALSE;
     ReleaseOwnState();
     return InUse() ? S_FALSE : S_OK;
 }

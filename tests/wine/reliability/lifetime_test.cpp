@@ -399,6 +399,59 @@ TEST(LifetimeTest, APlugInMadeWhileTheModuleLetsGoKeepsItLoaded) {
     EXPECT_EQ(LoadedModule(), nullptr);
 }
 
+// DllCanUnloadNow lets go of the host's helper; the helper's release creates a plug-in
+// and hands it a new helper with Init, as a host starting over may do. That helper is a
+// live plug-in's now: the module stays, keeps it, and the next tick clamps through it.
+TEST(LifetimeTest, AHelperStoredWhileTheModuleLetsGoStaysWithThePlugInThatGotIt) {
+    const auto host = std::make_shared<standin::StandinHost>();
+    const ComPtr<IVELTPluginHelper> next_helper = standin::MakePluginHelper(host);
+    standin::ModuleInfoClassOverride module_info_class;
+    DebugOutput output;
+    ComPtr<IVELTPlugin> made;
+    std::string failure = "the first helper was not released";
+    {
+        const auto helper = win::Make<HelperUsingThePlugInWhenReleased>([&]() noexcept {
+            try {
+                made = CreatePlugInByProgId();
+                failure = InitPlugIn(made.Get(), next_helper.Get()) ? "" : "Init answered false";
+            } catch (const std::exception& e) {
+                failure = e.what();
+            } catch (...) {
+                failure = "the host code failed";
+            }
+        });
+        const ComPtr<IVELTPlugin> plugin = CreatePlugInByProgId();
+        ASSERT_TRUE(InitPlugIn(plugin.Get(), reinterpret_cast<IVELTPluginHelper*>(helper.Get())));
+    }
+
+    const HMODULE module = LoadedModule();
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(CanUnloadNow(module), S_FALSE) << "S_OK with a plug-in alive";
+    ASSERT_TRUE(failure.empty()) << failure;
+    EXPECT_REF(next_helper.Get(), 2u) << "ours and the DLL's: the live plug-in's helper was let go";
+
+    ComPtr<IVELTModuleInfo> info = ModuleInfoOf(made.Get());
+    ComPtr<IDispatch> tool = ToolWindowOf(info.Get());
+    const HWND window = WindowOf(tool.Get());
+    const RuleEditor editor(window);
+    editor.Add(L"33", L"10", L"20");
+    host->universe.SetFromFader(33, 0);
+    host->universe.ClearPluginWrites();
+    output.Clear();
+    ASSERT_TRUE(RunOneTick(window));
+    EXPECT_EQ(host->universe.PluginWrites(), (std::vector<standin::ChannelWrite>{{33, 10, true}}));
+    EXPECT_EQ(output.Lines(), std::vector<std::string>{});
+
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    tool.Reset();
+    info.Reset();
+    made.Reset();
+    EXPECT_EQ(CanUnloadNow(module), S_OK) << "nothing is held any more";
+    EXPECT_REF(next_helper.Get(), 1u) << "unloadable, yet the helper is still held";
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(LoadedModule(), nullptr);
+}
+
 // The tool window is closed while Configure's input box is up, the box the host's (its
 // window was active); then a valid interval is answered. The answer applies to nothing:
 // no window comes back, and after Term and letting go of everything the module may go.
