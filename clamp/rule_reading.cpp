@@ -44,4 +44,12 @@ RuleReading ReadRule(std::wstring_view channel, std::wstring_view minimum, std::
     return {RuleFault::None, {*RoundToInt32(read[0]), *RoundToInt32(read[1]), *RoundToInt32(read[2])}};
 }
 
+RuleReading ReadAsAdded(const RuleReading& added, const RuleReading& now) {
+    if (added.fault != RuleFault::None || now.fault != RuleFault::None) return now;
+    if (now.values.channel != added.values.channel) return {RuleFault::ChannelChanged, {0, 0, 0}};
+    if (now.values.minimum != added.values.minimum) return {RuleFault::MinimumChanged, {0, 0, 0}};
+    if (now.values.maximum != added.values.maximum) return {RuleFault::MaximumChanged, {0, 0, 0}};
+    return now;
+}
+
 }  // namespace zorvane

@@ -1,7 +1,8 @@
 #pragma once
 // Whether three texts read as a rule within range under given separators: the same
 // decision for a rule the user adds and for a stored rule at every tick, since the
-// separators may have changed between the two.
+// separators may have changed between the two; and whether a stored rule still reads as
+// the rule it was added as.
 #include <cstdint>
 #include <string_view>
 
@@ -32,6 +33,11 @@ enum class RuleFault : std::uint8_t {
     MaximumNotNumeric,
     MaximumOutOfRange,
     MaximumBelowMinimum,
+    // A stored rule that reads, under other separators, as another rule within range
+    // (ReadAsAdded): the first field whose value differs from the one it was added with.
+    ChannelChanged,
+    MinimumChanged,
+    MaximumChanged,
 };
 
 struct RuleReading {
@@ -45,5 +51,11 @@ struct RuleReading {
 // number (halves to even) cannot leave the range or swap the order after that.
 RuleReading ReadRule(std::wstring_view channel, std::wstring_view minimum, std::wstring_view maximum,
                      const NumberFormat& format);
+
+// A stored rule's reading under the separators in force (`now`) against its reading when
+// it was added: the same rule, or no rule. "1,5" added under a decimal comma is channel 2;
+// under a decimal point it reads as channel 15, which the user never typed. A reading
+// that is no rule keeps its own fault; a row added as no rule is read as it reads now.
+RuleReading ReadAsAdded(const RuleReading& added, const RuleReading& now);
 
 }  // namespace zorvane

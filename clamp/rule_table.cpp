@@ -15,7 +15,7 @@ constexpr std::size_t kMaxRows = std::numeric_limits<std::int16_t>::max();
 RuleTable::RuleTable(NumberFormat format) : format_(format) {}
 
 RuleTable::Read RuleTable::ReadTexts(const Texts& texts) const {
-    return {ReadRule(texts.channel, texts.minimum, texts.maximum, format_), false};
+    return {ReadAsAdded(texts.added, ReadRule(texts.channel, texts.minimum, texts.maximum, format_)), false};
 }
 
 void RuleTable::Append(std::wstring_view channel, std::wstring_view minimum,
@@ -23,8 +23,9 @@ void RuleTable::Append(std::wstring_view channel, std::wstring_view minimum,
     if (texts_.size() >= kMaxRows) {
         throw HostError(kOverflow, L"Es k\u00F6nnen nicht mehr als 32767 Eintr\u00E4ge angelegt werden.");
     }
-    Texts texts{std::wstring(channel), std::wstring(minimum), std::wstring(maximum)};
-    const Read read = ReadTexts(texts);
+    const RuleReading added = ReadRule(channel, minimum, maximum, format_);
+    Texts texts{std::wstring(channel), std::wstring(minimum), std::wstring(maximum), added};
+    const Read read{added, false};
     // Both vectors grow first, so a failed allocation leaves them the same length;
     // doubling keeps a long series of appends linear.
     if (texts_.size() == texts_.capacity()) texts_.reserve(texts_.size() * 2 + 8);

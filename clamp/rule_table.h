@@ -1,6 +1,7 @@
 #pragma once
 // The rules read once, beside the list boxes that show their texts, so that a tick
-// neither asks the windows for texts nor parses them. Row order follows the lists.
+// neither asks the windows for texts nor parses them. Row order follows the lists. A row
+// reads as the rule it was added as, or as no rule (ReadAsAdded).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,7 +29,8 @@ public:
     void Remove(std::int16_t row);  // out of range: nothing
     void Clear();
 
-    // Reads every row again when the user's separators have changed.
+    // Reads every row again when the user's separators have changed: a row whose texts
+    // now read as another rule reads as no rule until separators come that read it as added.
     void SetFormat(const NumberFormat& format);
     const NumberFormat& format() const noexcept { return format_; }
 
@@ -43,6 +45,7 @@ public:
 private:
     struct Texts {
         std::wstring channel, minimum, maximum;
+        RuleReading added;  // as read when appended
     };
     struct Read {
         RuleReading reading;

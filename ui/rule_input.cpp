@@ -9,11 +9,14 @@ constexpr std::wstring_view kTableFull =
 RuleField FieldOf(RuleFault fault) noexcept {
     switch (fault) {
     case RuleFault::ChannelNotNumeric:
-    case RuleFault::ChannelOutOfRange: return RuleField::Channel;
+    case RuleFault::ChannelOutOfRange:
+    case RuleFault::ChannelChanged: return RuleField::Channel;
     case RuleFault::MinimumNotNumeric:
-    case RuleFault::MinimumOutOfRange: return RuleField::Minimum;
+    case RuleFault::MinimumOutOfRange:
+    case RuleFault::MinimumChanged: return RuleField::Minimum;
     case RuleFault::MaximumNotNumeric:
-    case RuleFault::MaximumOutOfRange: return RuleField::Maximum;
+    case RuleFault::MaximumOutOfRange:
+    case RuleFault::MaximumChanged: return RuleField::Maximum;
     case RuleFault::None:
     case RuleFault::MaximumBelowMinimum: break;
     }
@@ -32,6 +35,13 @@ std::wstring_view RuleFaultMessage(RuleFault fault) noexcept {
     case RuleFault::MaximumNotNumeric: return L"Bitte einen numerischen Wert als Maximalwert eintragen.";
     case RuleFault::MaximumOutOfRange: return L"Bitte einen g\u00FCltigen Wert als Maximalwert eintragen.";
     case RuleFault::MaximumBelowMinimum: return L"Der Maximalwert muss gr\u00F6\u00DFer sein als der Minimalwert";
+    // Only a stored rule read again under other separators comes to these.
+    case RuleFault::ChannelChanged:
+        return L"Der Kanal ergibt mit den jetzigen Trennzeichen einen anderen Wert als beim Hinzuf\u00FCgen.";
+    case RuleFault::MinimumChanged:
+        return L"Der Minimalwert ergibt mit den jetzigen Trennzeichen einen anderen Wert als beim Hinzuf\u00FCgen.";
+    case RuleFault::MaximumChanged:
+        return L"Der Maximalwert ergibt mit den jetzigen Trennzeichen einen anderen Wert als beim Hinzuf\u00FCgen.";
     }
     return {};
 }

@@ -55,6 +55,47 @@ TEST(ReadRule, TheFirstFailingTestDecidesAndGoodRulesAreRounded) {
     }
 }
 
+// A stored rule read under the separators of now is the rule it was added as, or none:
+// the first field whose whole number differs is named; a reading that is no rule keeps
+// its own fault, and a row added as no rule reads as it reads now.
+TEST(ReadAsAdded, AStoredRuleReadsAsAddedOrAsNoRule) {
+    struct Case {
+        std::wstring channel, minimum, maximum;
+        NumberFormat added, now;
+        RuleReading expected;
+    };
+    const NumberFormat en = kEnglishFormat;
+    const NumberFormat de = kGermanFormat;
+    const NumberFormat blanks{L' ', L' '};
+    const Case cases[] = {
+        // Another rule within range: channel 2 as 15, minimum 12 as 125, maximum 2 as 25,
+        // minimum 104 as 10; the channel is named first when all three differ.
+        {L"1,5", L"0", L"255", de, en, {RuleFault::ChannelChanged, kNone}},
+        {L"8", L"12,5", L"255", de, en, {RuleFault::MinimumChanged, kNone}},
+        {L"11", L"0", L"2,5", de, en, {RuleFault::MaximumChanged, kNone}},
+        {L"13", L"10,4", L"200", en, de, {RuleFault::MinimumChanged, kNone}},
+        {L"1,5", L"12,5", L"20,5", de, en, {RuleFault::ChannelChanged, kNone}},
+        {L"1.5", L"0", L"255", en, de, {RuleFault::ChannelChanged, kNone}},
+        // The same rule: unchanged separators, texts without either, another group only.
+        {L"7,5", L"6,5", L"254,5", de, de, {RuleFault::None, {8, 6, 254}}},
+        {L"5", L"10", L"2e2", de, en, {RuleFault::None, {5, 10, 200}}},
+        {L"7,5", L"6,5", L"254,5", de, NumberFormat{L',', L' '}, {RuleFault::None, {8, 6, 254}}},
+        // No rule now: its own fault, as for a row that left the range.
+        {L"51,24", L"0", L"255", de, en, {RuleFault::ChannelOutOfRange, kNone}},
+        {L"13", L"5,5", L"10", de, en, {RuleFault::MaximumBelowMinimum, kNone}},
+        {L"1,5", L"0", L"255", de, blanks, {RuleFault::ChannelNotNumeric, kNone}},
+        // Added as no rule: there is no rule to keep.
+        {L"1.000", L"0", L"255", de, en, {RuleFault::None, {1, 0, 255}}},
+        {L"x", L"0", L"255", de, en, {RuleFault::ChannelNotNumeric, kNone}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.channel + L" | " + c.minimum + L" | " + c.maximum + L" | decimal " + c.added.decimal +
+                     L" then " + c.now.decimal);
+        const RuleReading added = ReadRule(c.channel, c.minimum, c.maximum, c.added);
+        EXPECT_EQ(c.expected, ReadAsAdded(added, ReadRule(c.channel, c.minimum, c.maximum, c.now)));
+    }
+}
+
 // Whatever the texts and separators, what reads as a rule is one the host may be given:
 // a channel in 1..512, values in 0..255, the minimum not above the maximum.
 TEST(ReadRule, WhatReadsAsARuleIsAlwaysWithinRange) {

@@ -80,7 +80,8 @@ TEST(RuleTable, RemoveKeepsTheOthersInOrder) {
     }
 }
 
-// Each row typed once, read again whenever the separators change.
+// Each row typed once, read again whenever the separators change: as the rule it was
+// added as, or as no rule ("2.5" was channel 25 with a decimal comma, 2 with a point).
 TEST(RuleTable, SetFormatReadsEveryRowAgain) {
     RuleTable table(kGermanFormat);
     table.Append(L"51,24", L"0", L"255");
@@ -95,12 +96,12 @@ TEST(RuleTable, SetFormatReadsEveryRowAgain) {
     const Step steps[] = {
         {kEnglishFormat,
          {Bad(RuleFault::ChannelOutOfRange), Bad(RuleFault::MinimumOutOfRange),
-          Bad(RuleFault::MaximumBelowMinimum), Good({2, 0, 9})}},
+          Bad(RuleFault::MaximumBelowMinimum), Bad(RuleFault::ChannelChanged)}},
         {kGermanFormat, {Good({51, 0, 255}), Good({11, 100, 200}), Good({13, 6, 10}), Good({25, 0, 9})}},
         {kGermanFormat, {Good({51, 0, 255}), Good({11, 100, 200}), Good({13, 6, 10}), Good({25, 0, 9})}},
         {kEnglishFormat,
          {Bad(RuleFault::ChannelOutOfRange), Bad(RuleFault::MinimumOutOfRange),
-          Bad(RuleFault::MaximumBelowMinimum), Good({2, 0, 9})}},
+          Bad(RuleFault::MaximumBelowMinimum), Bad(RuleFault::ChannelChanged)}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(std::wstring(1, step.format.decimal));
@@ -119,6 +120,7 @@ TEST(RuleTable, NewFaultsAreTakenOnceWhileTheyLast) {
     table.Append(L"51,24", L"0", L"255");     // 5124 with a decimal point
     table.Append(L"13", L"5,5", L"10");       // minimum 55 with a decimal point
     table.Append(L"1.000", L"0", L"255");     // 1000 with a decimal comma, 1 with a point
+    table.Append(L"1,5", L"0", L"255");       // channel 2 with a decimal comma, 15 with a point
 
     using Faults = std::vector<RowFault>;
     struct Step {
@@ -129,13 +131,16 @@ TEST(RuleTable, NewFaultsAreTakenOnceWhileTheyLast) {
     const Step steps[] = {
         {"typed under German separators", kGermanFormat, {{3, RuleFault::ChannelOutOfRange}}},
         {"no change", kGermanFormat, {}},
-        {"a decimal point", kEnglishFormat, {{1, RuleFault::ChannelOutOfRange}, {2, RuleFault::MaximumBelowMinimum}}},
+        {"a decimal point", kEnglishFormat,
+         {{1, RuleFault::ChannelOutOfRange}, {2, RuleFault::MaximumBelowMinimum}, {4, RuleFault::ChannelChanged}}},
         {"a decimal point still", kEnglishFormat, {}},
         {"German again: row 3 is out of range again", kGermanFormat, {{3, RuleFault::ChannelOutOfRange}}},
-        {"a decimal point again", kEnglishFormat, {{1, RuleFault::ChannelOutOfRange}, {2, RuleFault::MaximumBelowMinimum}}},
+        {"a decimal point again", kEnglishFormat,
+         {{1, RuleFault::ChannelOutOfRange}, {2, RuleFault::MaximumBelowMinimum}, {4, RuleFault::ChannelChanged}}},
         // The same texts, another reason: a blank decimal and group read "5,5" as 5,5 no more.
         {"a blank for both", NumberFormat{L' ', L' '},
-         {{1, RuleFault::ChannelNotNumeric}, {2, RuleFault::MinimumNotNumeric}, {3, RuleFault::ChannelNotNumeric}}},
+         {{1, RuleFault::ChannelNotNumeric}, {2, RuleFault::MinimumNotNumeric}, {3, RuleFault::ChannelNotNumeric},
+          {4, RuleFault::ChannelNotNumeric}}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
@@ -149,7 +154,7 @@ TEST(RuleTable, NewFaultsAreTakenOnceWhileTheyLast) {
     EXPECT_TRUE(table.TakeNewFaults().empty());
     table.Append(L"x", L"0", L"1");
     table.Append(L"7", L"0", L"1");
-    EXPECT_EQ(Faults({{3, RuleFault::ChannelNotNumeric}}), table.TakeNewFaults());
+    EXPECT_EQ(Faults({{4, RuleFault::ChannelNotNumeric}}), table.TakeNewFaults());
     table.Clear();
     table.Append(L"7", L"0", L"1");
     EXPECT_TRUE(table.TakeNewFaults().empty());

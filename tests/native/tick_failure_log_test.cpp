@@ -59,6 +59,15 @@ TEST(TickFailureLogTest, ASkippedRowIsNamedWithTheRuleEditorsWords) {
          L"Zorvane: Timer1 skipped row 100: Bitte einen numerischen Wert als Maximalwert eintragen.\n"},
         {32766, RuleFault::MaximumBelowMinimum,
          L"Zorvane: Timer1 skipped row 32767: Der Maximalwert muss gr\u00F6\u00DFer sein als der Minimalwert\n"},
+        {5, RuleFault::ChannelChanged,
+         L"Zorvane: Timer1 skipped row 6: Der Kanal ergibt mit den jetzigen Trennzeichen einen anderen Wert als "
+         L"beim Hinzuf\u00FCgen.\n"},
+        {6, RuleFault::MinimumChanged,
+         L"Zorvane: Timer1 skipped row 7: Der Minimalwert ergibt mit den jetzigen Trennzeichen einen anderen Wert "
+         L"als beim Hinzuf\u00FCgen.\n"},
+        {7, RuleFault::MaximumChanged,
+         L"Zorvane: Timer1 skipped row 8: Der Maximalwert ergibt mit den jetzigen Trennzeichen einen anderen Wert "
+         L"als beim Hinzuf\u00FCgen.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);

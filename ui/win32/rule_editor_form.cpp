@@ -285,7 +285,8 @@ void RuleEditorForm::OnTimer() noexcept {
     const win::ModuleHold hold;
     try {
         table_.SetFormat(win::UserNumberFormat());
-        // Rows the separators have put out of range are passed over without a host call.
+        // Rows the separators have put out of range, or made read as another rule than the
+        // one added, are passed over without a host call.
         for (const RowFault& skipped : table_.TakeNewFaults()) {
             OutputDebugStringW(SkippedRowLine(skipped.row, skipped.fault).c_str());
         }

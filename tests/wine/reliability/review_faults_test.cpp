@@ -385,25 +385,6 @@ private:
     std::wstring decimal_, group_;
 };
 
-// "10,4" is 104 with a decimal point and a group comma, 10 with a decimal comma and a
-// group point: each tick reads the minimum as the separators stand at that tick.
-TEST_F(ScriptedTickTest, SeparatorsChangedAfterAnAddAreHonouredByTheNextTick) {
-    const UserSeparators restore;
-    ASSERT_TRUE(UserSeparators::Set(L".", L","));
-    editor_->Add(L"13", L"10,4", L"200");
-    ASSERT_EQ(ListRows(editor_->minimum_list), (std::vector<std::wstring>{L"10", L"0", L"0", L"10,4"}));
-    const std::vector<std::wstring> raised = {L"ChannelGetValue 13", L"MyStream", L"UserInteraction",
-                                              L"MyStream", L"SetChannel 13, 104, true"};
-    EXPECT_EQ(Tick(), Joined(kFullTick, raised)) << "decimal point, group comma";
-
-    ASSERT_TRUE(UserSeparators::Set(L",", L"."));
-    EXPECT_EQ(Tick(), Joined(kFullTick, {L"ChannelGetValue 13"})) << "decimal comma, group point";
-
-    ASSERT_TRUE(UserSeparators::Set(L".", L","));
-    EXPECT_EQ(Tick(), Joined(kFullTick, raised)) << "decimal point again";
-    EXPECT_TRUE(output_.Lines().empty());
-}
-
 // A wide line as a debugger output handler sees it: in the ANSI code page.
 std::string AsDebugOutput(const std::wstring& line) {
     const int size = WideCharToMultiByte(CP_ACP, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -412,6 +393,76 @@ std::string AsDebugOutput(const std::wstring& line) {
     text.resize(std::char_traits<char>::length(text.c_str()));
     return text;
 }
+
+struct SeparatorPair {
+    const wchar_t* decimal;
+    const wchar_t* group;
+};
+
+constexpr SeparatorPair kDecimalPoint{L".", L","};
+constexpr SeparatorPair kDecimalComma{L",", L"."};
+
+struct ChangedMeaningCase {
+    const char* name;
+    SeparatorPair typed, other;
+    std::vector<std::vector<std::wstring>> rules;  // added after the three rules
+    std::vector<std::wstring> as_typed;            // their calls in a tick, after the three rules'
+    std::vector<std::wstring> skipped;             // the debugger's lines under the other separators
+};
+
+// Channel values 0 (channels 2, 8 and 15 are not set), 100 (11) and 50 (13).
+const ChangedMeaningCase kChangedMeanings[] = {
+    // Channel 2 read as 15, minimum 12 as 125, maximum 2 as 25.
+    {"decimal comma then point", kDecimalComma, kDecimalPoint,
+     {{L"1,5", L"0", L"255"}, {L"8", L"12,5", L"255"}, {L"11", L"0", L"2,5"}},
+     {L"ChannelGetValue 2", L"ChannelGetValue 8", L"MyStream", L"UserInteraction", L"MyStream",
+      L"SetChannel 8, 12, true", L"ChannelGetValue 11", L"MyStream", L"UserInteraction", L"MyStream",
+      L"SetChannel 11, 2, true"},
+     {L"Zorvane: Timer1 skipped row 4: Der Kanal ergibt mit den jetzigen Trennzeichen einen anderen Wert "
+      L"als beim Hinzuf\u00FCgen.",
+      L"Zorvane: Timer1 skipped row 5: Der Minimalwert ergibt mit den jetzigen Trennzeichen einen anderen Wert "
+      L"als beim Hinzuf\u00FCgen.",
+      L"Zorvane: Timer1 skipped row 6: Der Maximalwert ergibt mit den jetzigen Trennzeichen einen anderen Wert "
+      L"als beim Hinzuf\u00FCgen."}},
+    // Minimum 104 read as 10, which channel 13's 50 would satisfy.
+    {"decimal point then comma", kDecimalPoint, kDecimalComma, {{L"13", L"10,4", L"200"}},
+     {L"ChannelGetValue 13", L"MyStream", L"UserInteraction", L"MyStream", L"SetChannel 13, 104, true"},
+     {L"Zorvane: Timer1 skipped row 4: Der Minimalwert ergibt mit den jetzigen Trennzeichen einen anderen Wert "
+      L"als beim Hinzuf\u00FCgen."}},
+};
+
+class SeparatorsChangeTest : public ScriptedTickTest, public testing::WithParamInterface<ChangedMeaningCase> {};
+
+// Rules that read, under the other separators, as other rules within range: the rule
+// ticked is the rule typed or none. Such a row gets no host call while the separators
+// stand so, is named once in the debugger output, and ticks as typed again once the
+// separators of its add are back; the rows that read alike are clamped throughout.
+TEST_P(SeparatorsChangeTest, ARuleReadingAsAnotherRestsUntilTheSeparatorsReturn) {
+    const ChangedMeaningCase& c = GetParam();
+    const UserSeparators restore;
+    ASSERT_TRUE(UserSeparators::Set(c.typed.decimal, c.typed.group));
+    for (const std::vector<std::wstring>& rule : c.rules) editor_->Add(rule[0], rule[1], rule[2]);
+    ASSERT_EQ(editor_->RowCount(), 3 + c.rules.size()) << "an add was refused";
+    const std::vector<std::wstring> as_typed = Joined(kFullTick, c.as_typed);
+    EXPECT_EQ(Tick(), as_typed) << "the separators of the add";
+    EXPECT_TRUE(output_.Lines().empty());
+
+    ASSERT_TRUE(UserSeparators::Set(c.other.decimal, c.other.group));
+    std::vector<std::string> skipped;
+    for (const std::wstring& line : c.skipped) skipped.push_back(AsDebugOutput(line));
+    for (int tick = 1; tick <= 3; ++tick) {
+        EXPECT_EQ(Tick(), kFullTick) << "the other separators, tick " << tick;
+        EXPECT_EQ(output_.Lines(), skipped) << "each row named once, tick " << tick;
+    }
+    EXPECT_TRUE(boxes_.boxes().empty()) << "a box for a skipped row";
+
+    ASSERT_TRUE(UserSeparators::Set(c.typed.decimal, c.typed.group));
+    EXPECT_EQ(Tick(), as_typed) << "the separators of the add again";
+    EXPECT_EQ(output_.Lines(), skipped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Separators, SeparatorsChangeTest, testing::ValuesIn(kChangedMeanings),
+                         CaseName<ChangedMeaningCase>);
 
 // Rules typed with a decimal comma that read, with a decimal point, as channel 5124, as
 // minimum 1004, and as minimum 55 above maximum 10 (which would write channel 13 twice in
