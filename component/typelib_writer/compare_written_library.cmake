@@ -1,9 +1,11 @@
 # cmake -DWINE_RUN=<tree>/wine-run -DPREFIX=<prefix> -DWRITER=<writer.exe> -DKIND=win32|win64
 #       -DOUTPUT=<scratch .tlb> -DEXPECTED=<the build's .tlb> -P compare_written_library.cmake
 # Runs a type-library writer (in the working directory the test gives, where VELTTypeLib.dll
-# is) into a scratch file and requires the very bytes of the library the build wrote. Where
-# wine-run cannot run the writer (a 32-bit one on a machine that runs no 32-bit code) it
-# passes wine-run's skip line on, which the test takes as skipped.
+# is) into a scratch file and requires the very bytes of the library the build wrote, and
+# the prefix's type-library registrations as they were: the writer reads libraries, it
+# registers none (the prefix's test programs compare the paths registered there with their
+# own). Where wine-run cannot run a program (a 32-bit one on a machine that runs no 32-bit
+# code) it passes wine-run's skip line on, which the test takes as skipped.
 foreach(name WINE_RUN PREFIX WRITER KIND OUTPUT EXPECTED)
   if(NOT DEFINED ${name})
     message(FATAL_ERROR "compare_written_library: ${name} is not given")
@@ -18,13 +20,53 @@ get_filename_component(output_dir ${OUTPUT} DIRECTORY)
 file(REMOVE ${OUTPUT})
 file(MAKE_DIRECTORY ${output_dir})
 
-execute_process(
-  COMMAND ${WINE_RUN} ${PREFIX} ${WRITER} ${KIND} ${OUTPUT}
-  RESULT_VARIABLE result
-  OUTPUT_VARIABLE output
-  ERROR_VARIABLE errors)
-if(output MATCHES "wine-run: skipped: [^\r\n]*")
-  message(NOTICE "${CMAKE_MATCH_0}")
+# run_in_prefix(<program and arguments>...): sets result, output and errors, and skipped
+# when wine-run cannot run the program here.
+function(run_in_prefix)
+  execute_process(
+    COMMAND ${WINE_RUN} ${PREFIX} ${ARGN}
+    RESULT_VARIABLE result
+    OUTPUT_VARIABLE output
+    ERROR_VARIABLE errors)
+  set(skipped FALSE)
+  if(output MATCHES "wine-run: skipped: [^\r\n]*")
+    message(NOTICE "${CMAKE_MATCH_0}")
+    set(skipped TRUE)
+  endif()
+  foreach(name result output errors skipped)
+    set(${name} "${${name}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+# registrations(<variable>): the prefix's type-library registrations, one line a value,
+# each with its key.
+function(registrations variable)
+  run_in_prefix(reg query "HKCR\\TypeLib" /s)
+  set(skipped ${skipped} PARENT_SCOPE)
+  if(skipped)
+    return()
+  endif()
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "reg query HKCR\\TypeLib failed (${result}):\n${output}${errors}")
+  endif()
+  string(REGEX MATCHALL "[^\r\n]+" lines "${output}")
+  set(values "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^HKEY_")
+      set(key "${line}")
+    else()
+      list(APPEND values "${key}: ${line}")
+    endif()
+  endforeach()
+  set(${variable} "${values}" PARENT_SCOPE)
+endfunction()
+
+registrations(registered_before)
+if(skipped)
+  return()
+endif()
+run_in_prefix(${WRITER} ${KIND} ${OUTPUT})
+if(skipped)
   return()
 endif()
 if(NOT result EQUAL 0)
@@ -32,6 +74,17 @@ if(NOT result EQUAL 0)
 endif()
 if(NOT EXISTS ${OUTPUT})
   message(FATAL_ERROR "${WRITER} ${KIND} wrote nothing:\n${output}${errors}")
+endif()
+registrations(registered_after)
+if(NOT registered_after STREQUAL registered_before)
+  set(gone ${registered_before})
+  set(came ${registered_after})
+  list(REMOVE_ITEM gone ${registered_after})
+  list(REMOVE_ITEM came ${registered_before})
+  list(JOIN gone "\n  " gone)
+  list(JOIN came "\n  " came)
+  message(FATAL_ERROR "${WRITER} ${KIND} changed the prefix's type-library registrations.\n"
+                      "Before:\n  ${gone}\nAfter:\n  ${came}")
 endif()
 
 file(READ ${OUTPUT} written HEX)

@@ -1,9 +1,9 @@
 // Build-time tool, run under Wine: writes the component's type library. widl cannot
 // make a coclass refer to interfaces of an imported library, ICreateTypeLib2 can.
 // Usage: zorvane_typelib_writer win32|win64 <output .tlb>: the library of the 32- or the
-// 64-bit DLL, whichever kind of program writes it. VELTTypeLib.dll must be findable by that
-// bare name (in the working directory or beside this program), which is also the file
-// name recorded.
+// 64-bit DLL, the same bytes whichever kind of program writes it. VELTTypeLib.dll must be
+// findable by that bare name (in the working directory or beside this program), which is
+// also the file name recorded.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "VELTTypeLib.h"
+#include "component/typelib_writer/function_record_sizes.h"
 #include "plugin/plugin_identity.h"
 #include "win/com_error.h"
 
@@ -102,11 +103,13 @@ void WriteClass(ICreateTypeLib2* library, ITypeInfo* default_interface, ITypeInf
 }
 
 void Write(SYSKIND kind, const std::wstring& output) {
+    // By bare name: the name given here is the one recorded for the import. Read only:
+    // LoadTypeLib would also register a library named without a path, in the prefix the
+    // tests share, and under another writing of its path than regsvr32's.
     ComPtr<ITypeLib> stdole;
-    Check(LoadTypeLib(L"stdole2.tlb", &stdole), "LoadTypeLib(stdole2.tlb)");
-    // By bare name: the name given here is the one recorded for the import.
+    Check(LoadTypeLibEx(L"stdole2.tlb", REGKIND_NONE, &stdole), "LoadTypeLibEx(stdole2.tlb)");
     ComPtr<ITypeLib> host;
-    Check(LoadTypeLib(L"VELTTypeLib.dll", &host), "LoadTypeLib(VELTTypeLib.dll)");
+    Check(LoadTypeLibEx(L"VELTTypeLib.dll", REGKIND_NONE, &host), "LoadTypeLibEx(VELTTypeLib.dll)");
 
     ComPtr<ICreateTypeLib2> library;
     Check(CreateTypeLib2(kind, output.c_str(), &library), "CreateTypeLib2");
@@ -125,6 +128,7 @@ void Write(SYSKIND kind, const std::wstring& output) {
                TypeInfoOf(host.Get(), IID_IVELTModule, "IVELTModule").Get(),
                TypeInfoOf(host.Get(), IID_IVELTPlugin, "IVELTPlugin").Get());
     Check(library->SaveAllChanges(), "SaveAllChanges");
+    zorvane::typelib_writer::MatchFunctionRecordSizesToKind(output, kind);
 }
 
 }  // namespace
