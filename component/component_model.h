@@ -36,6 +36,9 @@ struct ComponentDescriptor {
 BOOL OnLoad(HINSTANCE module, DWORD reason, void* reserved) noexcept;
 HRESULT RegisterServer(const ComponentDescriptor& component) noexcept;
 HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept;
+// DllInstall: with the command line "user", the registration for the current user only
+// (HKEY_CURRENT_USER\Software\Classes), or its removal; E_INVALIDARG for any other.
+HRESULT InstallServer(const ComponentDescriptor& component, bool install, const wchar_t* command_line) noexcept;
 HRESULT GetClassObject(const ComponentDescriptor& component, REFCLSID class_id, REFIID iid,
                        void** out) noexcept;
 

@@ -24,3 +24,7 @@ STDAPI DllRegisterServer() {
 STDAPI DllUnregisterServer() {
     return zorvane::component::UnregisterServer(zorvane::kZorvaneComponent);
 }
+
+STDAPI DllInstall(BOOL install, PCWSTR command_line) {
+    return zorvane::component::InstallServer(zorvane::kZorvaneComponent, install != FALSE, command_line);
+}

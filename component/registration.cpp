@@ -1,4 +1,5 @@
-// Registration of the type library and the class table under HKEY_CLASSES_ROOT. A step
+// Registration of the type library and the class table, for the machine under
+// HKEY_CLASSES_ROOT or for the current user under HKEY_CURRENT_USER\Software\Classes. A step
 // the registry refuses undoes everything this call wrote, and only that: what stood
 // there before the call is put back as it was. Unregistration removes only what names
 // this very file.
@@ -21,13 +22,53 @@
 
 using Microsoft::WRL::ComPtr;
 
+// The type library's calls for one user (Windows Vista and later); MinGW's headers lack them.
+extern "C" {
+WINOLEAUTAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* help_directory);
+WINOLEAUTAPI UnRegisterTypeLibForUser(REFGUID library_id, WORD major, WORD minor, LCID locale, SYSKIND kind);
+}
+
 namespace zorvane::component {
 namespace {
 
+// Where a registration lives: a predefined key and the path below it that stands for the
+// classes root. Every path below is relative to that root.
+struct ClassesRoot {
+    HKEY key;
+    const wchar_t* below;
+    bool for_user;
+
+    std::wstring Path(const std::wstring& path) const { return below + path; }
+};
+
+// The machine's, as regsvr32 has always written it; and the current user's own classes,
+// which COM merges into the classes root of that user's processes (not of elevated ones).
+const ClassesRoot kMachineClasses{HKEY_CLASSES_ROOT, L"", false};
+const ClassesRoot kUserClasses{HKEY_CURRENT_USER, L"Software\\Classes\\", true};
+
+// HKEY_CLASSES_ROOT of this process mapped onto the user's classes while the type library's
+// calls for one user run: an implementation of them that writes to the classes root, that is
+// the machine's (Wine's does), then writes the user's keys all the same; where the calls
+// write the user's keys themselves (Windows), the mapping changes nothing.
+class UserClassesMapping {
+public:
+    UserClassesMapping()
+        : classes_(win::CreateRegistryKey(HKEY_CURRENT_USER, L"Software\\Classes", KEY_READ | KEY_WRITE)) {
+        const LSTATUS status = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get());
+        if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
+    }
+    ~UserClassesMapping() { RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr); }
+    UserClassesMapping(const UserClassesMapping&) = delete;
+    UserClassesMapping& operator=(const UserClassesMapping&) = delete;
+
+private:
+    win::RegistryKey classes_;
+};
+
 // A key with its default value, and optionally one named value.
-void WriteKey(const std::wstring& path, const std::wstring& value, const wchar_t* name = nullptr,
-              const std::wstring& named_value = {}) {
-    const win::RegistryKey key = win::CreateRegistryKey(HKEY_CLASSES_ROOT, path);
+void WriteKey(const ClassesRoot& root, const std::wstring& path, const std::wstring& value,
+              const wchar_t* name = nullptr, const std::wstring& named_value = {}) {
+    const win::RegistryKey key = win::CreateRegistryKey(root.key, root.Path(path));
     win::SetRegistryText(key.get(), nullptr, value);
     if (name != nullptr) win::SetRegistryText(key.get(), name, named_value);
 }
@@ -36,21 +77,45 @@ std::wstring ClassKey(const ClassEntry& entry) {
     return L"CLSID\\" + win::GuidText(*entry.class_id);
 }
 
-void RegisterClass(const ClassEntry& entry, const RegistrationRecord& record,
+void RegisterClass(const ClassesRoot& root, const ClassEntry& entry, const RegistrationRecord& record,
                    const wchar_t* threading_model, const std::wstring& module_path) {
     const std::wstring class_key = ClassKey(entry);
     const std::wstring version =
         std::to_wstring(record.library_major) + L"." + std::to_wstring(record.library_minor);
-    WriteKey(class_key, entry.prog_id);
-    WriteKey(class_key + L"\\InprocServer32", module_path, L"ThreadingModel", threading_model);
-    WriteKey(class_key + L"\\ProgID", entry.prog_id);
-    WriteKey(class_key + L"\\TypeLib", win::GuidText(*record.library_id));
-    WriteKey(class_key + L"\\Version", version);
-    WriteKey(entry.prog_id, entry.prog_id);
-    WriteKey(std::wstring(entry.prog_id) + L"\\CLSID", win::GuidText(*entry.class_id));
+    WriteKey(root, class_key, entry.prog_id);
+    WriteKey(root, class_key + L"\\InprocServer32", module_path, L"ThreadingModel", threading_model);
+    WriteKey(root, class_key + L"\\ProgID", entry.prog_id);
+    WriteKey(root, class_key + L"\\TypeLib", win::GuidText(*record.library_id));
+    WriteKey(root, class_key + L"\\Version", version);
+    WriteKey(root, entry.prog_id, entry.prog_id);
+    WriteKey(root, std::wstring(entry.prog_id) + L"\\CLSID", win::GuidText(*entry.class_id));
 }
 
-// The keys a registration writes below HKEY_CLASSES_ROOT: the library's, its interfaces'
+void RegisterLibrary(const ClassesRoot& root, ITypeLib* library, std::wstring& path) {
+    if (!root.for_user) {
+        win::ThrowIfFailed(RegisterTypeLib(library, path.data(), nullptr));
+        return;
+    }
+    const UserClassesMapping mapping;
+    win::ThrowIfFailed(RegisterTypeLibForUser(library, path.data(), nullptr));
+}
+
+void UnregisterLibrary(const ClassesRoot& root, const RegistrationRecord& record, SYSKIND kind) {
+    if (!root.for_user) {
+        win::ThrowIfFailed(UnRegisterTypeLib(*record.library_id, record.library_major, record.library_minor,
+                                             record.library_locale, kind));
+        return;
+    }
+    const UserClassesMapping mapping;
+    win::ThrowIfFailed(UnRegisterTypeLibForUser(*record.library_id, record.library_major, record.library_minor,
+                                                record.library_locale, kind));
+}
+
+// The keys every class, library and interface is registered below. The machine's classes
+// always hold others; a user's may lack them, and then they are ours to remove again.
+const wchar_t* const kContainers[] = {L"CLSID", L"Interface", L"TypeLib"};
+
+// The keys a registration writes below the classes root: the library's, its interfaces'
 // (registering the library records them for marshalling), each class's and ProgID's.
 std::vector<std::wstring> KeysWritten(const RegistrationRecord& record, ITypeLib* library) {
     std::vector<std::wstring> keys{L"TypeLib\\" + win::GuidText(*record.library_id)};
@@ -74,11 +139,11 @@ std::vector<std::wstring> KeysWritten(const RegistrationRecord& record, ITypeLib
 }
 
 
-// The default value of a key below HKEY_CLASSES_ROOT, expanded, in this program's registry
+// The default value of a key below the classes root, expanded, in this program's registry
 // view or the one given; nullopt when the key or the value is not there.
-std::optional<std::wstring> ReadDefaultText(const std::wstring& path, REGSAM view = 0) {
+std::optional<std::wstring> ReadDefaultText(const ClassesRoot& root, const std::wstring& path, REGSAM view = 0) {
     HKEY opened = nullptr;
-    LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, &opened);
+    LSTATUS status = RegOpenKeyExW(root.key, root.Path(path).c_str(), 0, KEY_QUERY_VALUE | view, &opened);
     if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
     if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
     const win::RegistryKey key(opened);
@@ -136,7 +201,7 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 // Whether a class is registered as an in-process server in the registry view of the other
 // kind of program, where the system has one: the 32-bit view beside a 64-bit program's, the
 // 64-bit view beside a 32-bit program's on 64-bit Windows.
-bool RegisteredInTheOtherView(const std::wstring& class_key) {
+bool RegisteredInTheOtherView(const ClassesRoot& root, const std::wstring& class_key) {
 #ifdef _WIN64
     const REGSAM other = KEY_WOW64_32KEY;
 #else
@@ -144,7 +209,7 @@ bool RegisteredInTheOtherView(const std::wstring& class_key) {
     if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return false;
     const REGSAM other = KEY_WOW64_64KEY;
 #endif
-    return ReadDefaultText(class_key + L"\\InprocServer32", other).has_value();
+    return ReadDefaultText(root, class_key + L"\\InprocServer32", other).has_value();
 }
 
 // Where RegisterTypeLib records the library's file for one kind of program:
@@ -162,9 +227,8 @@ void AddSentence(std::wstring& text, const std::wstring& sentence) {
     if (!text.empty()) text += L' ';
     text += sentence;
 }
-}  // namespace
 
-HRESULT RegisterServer(const ComponentDescriptor& component) noexcept {
+HRESULT Register(const ComponentDescriptor& component, const ClassesRoot& root) noexcept {
     return win::ComBoundary(GUID_NULL, component.name, [&] {
         const RegistrationRecord& record = component.registration;
         std::wstring path = win::ModuleFileName(win::ThisModule());
@@ -172,26 +236,32 @@ HRESULT RegisterServer(const ComponentDescriptor& component) noexcept {
         win::ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
 
         std::vector<std::pair<std::wstring, win::RegistryTree>> before;
-        for (std::wstring& key : KeysWritten(record, library.Get())) {
-            win::RegistryTree tree = win::ReadRegistryTree(HKEY_CLASSES_ROOT, key);
-            before.emplace_back(std::move(key), std::move(tree));
+        for (const std::wstring& key : KeysWritten(record, library.Get())) {
+            std::wstring full = root.Path(key);
+            win::RegistryTree tree = win::ReadRegistryTree(root.key, full);
+            before.emplace_back(std::move(full), std::move(tree));
+        }
+        std::vector<std::wstring> new_containers;
+        for (const wchar_t* container : kContainers) {
+            if (!win::RegistryKeyExists(root.key, root.Path(container))) new_containers.push_back(root.Path(container));
         }
         try {
-            win::ThrowIfFailed(RegisterTypeLib(library.Get(), path.data(), nullptr));
+            RegisterLibrary(root, library.Get(), path);
             for (const ClassEntry& entry : record.classes) {
-                RegisterClass(entry, record, component.threading_model, path);
+                RegisterClass(root, entry, record, component.threading_model, path);
             }
         } catch (...) {
             for (auto it = before.rbegin(); it != before.rend(); ++it) {
-                win::RestoreRegistryTree(HKEY_CLASSES_ROOT, it->first, it->second);
+                win::RestoreRegistryTree(root.key, it->first, it->second);
             }
+            for (const std::wstring& container : new_containers) win::DeleteEmptyRegistryKey(root.key, container);
             throw;
         }
         return S_OK;
     });
 }
 
-HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
+HRESULT Unregister(const ComponentDescriptor& component, const ClassesRoot& root) noexcept {
     return win::ComBoundary(GUID_NULL, component.name, [&] {
         const RegistrationRecord& record = component.registration;
         const std::wstring path = win::ModuleFileName(win::ThisModule());
@@ -200,22 +270,22 @@ HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
         std::wstring left;
         for (const ClassEntry& entry : record.classes) {
             const std::wstring class_key = ClassKey(entry);
-            const std::optional<std::wstring> server = ReadDefaultText(class_key + L"\\InprocServer32");
+            const std::optional<std::wstring> server = ReadDefaultText(root, class_key + L"\\InprocServer32");
             if (server && !SameFile(*server, path)) {
                 AddSentence(left, L"Die Klasse " + std::wstring(entry.prog_id) +
                                       L" bleibt registriert: Sie verweist auf " + *server +
                                       L", nicht auf diese Datei (" + path + L").");
                 continue;
             }
-            win::DeleteRegistryTree(HKEY_CLASSES_ROOT, class_key);
+            win::DeleteRegistryTree(root.key, root.Path(class_key));
             // One ProgID serves the class in both registry views.
-            if (!RegisteredInTheOtherView(class_key)) {
-                win::DeleteRegistryTree(HKEY_CLASSES_ROOT, entry.prog_id);
+            if (!RegisteredInTheOtherView(root, class_key)) {
+                win::DeleteRegistryTree(root.key, root.Path(entry.prog_id));
             }
         }
 
-        // The library as RegisterTypeLib recorded it for the kind of our own library (win32
-        // or win64); the other kind's registration belongs to the other DLL.
+        // The library as it was recorded for the kind of our own library (win32 or win64);
+        // the other kind's registration belongs to the other DLL.
         ComPtr<ITypeLib> library;
         win::ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
         TLIBATTR* attributes = nullptr;
@@ -223,7 +293,7 @@ HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
         const SYSKIND kind = attributes->syskind;
         library->ReleaseTLibAttr(attributes);
         const std::optional<std::wstring> library_path =
-            ReadDefaultText(LibraryPathKey(record, kind));
+            ReadDefaultText(root, LibraryPathKey(record, kind));
         if (library_path && !SameFile(*library_path, path)) {
             win::Bstr name;
             win::ThrowIfFailed(library->GetDocumentation(-1, name.put(), nullptr, nullptr, nullptr));
@@ -233,8 +303,10 @@ HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
                                   L" bleibt registriert: Sie verweist auf " + *library_path +
                                   L", nicht auf diese Datei (" + path + L").");
         } else if (library_path) {
-            win::ThrowIfFailed(UnRegisterTypeLib(*record.library_id, record.library_major,
-                                                 record.library_minor, record.library_locale, kind));
+            UnregisterLibrary(root, record, kind);
+        }
+        if (root.for_user) {
+            for (const wchar_t* container : kContainers) win::DeleteEmptyRegistryKey(root.key, root.Path(container));
         }
 
         if (left.empty()) {
@@ -243,6 +315,37 @@ HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
         }
         return win::SetErrorInfoFor(GUID_NULL, S_OK, component.name, left);
     });
+}
+
+// The one command line DllInstall understands, in any case.
+bool NamesTheUser(const wchar_t* command_line) noexcept {
+    return command_line != nullptr &&
+           CompareStringOrdinal(command_line, -1, L"user", -1, TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+HRESULT RegisterServer(const ComponentDescriptor& component) noexcept {
+    return Register(component, kMachineClasses);
+}
+
+HRESULT UnregisterServer(const ComponentDescriptor& component) noexcept {
+    return Unregister(component, kMachineClasses);
+}
+
+HRESULT InstallServer(const ComponentDescriptor& component, bool install, const wchar_t* command_line) noexcept {
+    if (!NamesTheUser(command_line)) {
+        // Which registration a missing or unknown word means is not ours to guess.
+        return win::ComBoundary(GUID_NULL, component.name, [&] {
+            return win::SetErrorInfoFor(
+                GUID_NULL, E_INVALIDARG, component.name,
+                L"DllInstall kennt nur \"user\": regsvr32 /n /i:user registriert für den angemeldeten "
+                L"Benutzer, regsvr32 /u /n /i:user entfernt das wieder; für alle Benutzer registriert "
+                L"regsvr32 ohne /n und /i. Erhalten: \"" +
+                    std::wstring(command_line != nullptr ? command_line : L"") + L"\".");
+        });
+    }
+    return install ? Register(component, kUserClasses) : Unregister(component, kUserClasses);
 }
 
 }  // namespace zorvane::component

@@ -120,10 +120,10 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path) {
+RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path, REGSAM access) {
     HKEY key = nullptr;
     CheckRegistry(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE, nullptr, &key, nullptr));
+                                  access, nullptr, &key, nullptr));
     return RegistryKey(key);
 }
 
@@ -135,6 +135,27 @@ void SetRegistryText(HKEY key, const wchar_t* name, const std::wstring& value) {
 void DeleteRegistryTree(HKEY parent, const std::wstring& path) {
     const LSTATUS status = RegDeleteTreeW(parent, path.c_str());
     if (status != ERROR_FILE_NOT_FOUND) CheckRegistry(status);
+}
+
+bool RegistryKeyExists(HKEY parent, const std::wstring& path) {
+    HKEY key = nullptr;
+    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, &key);
+    if (status == ERROR_FILE_NOT_FOUND) return false;
+    CheckRegistry(status);
+    RegCloseKey(key);
+    return true;
+}
+
+void DeleteEmptyRegistryKey(HKEY parent, const std::wstring& path) noexcept {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    const bool empty = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                        nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+                       subkeys == 0 && values == 0;
+    RegCloseKey(key);
+    if (empty) RegDeleteKeyW(parent, path.c_str());
 }
 
 }  // namespace zorvane::win

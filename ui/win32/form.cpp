@@ -118,9 +118,11 @@ void Form::RunModalLoop(HWND owner) {
     modal_ = true;
     const win::ScopeExit restore([&]() noexcept {
         modal_ = false;
-        const bool owner_disabled = disabled_owner_ != nullptr;
         EnableModalOwner();
-        if (owner_disabled && IsWindow(owner)) SetForegroundWindow(owner);
+        // The owner is usually enabled already (before the hide, see WM_WINDOWPOSCHANGING),
+        // and the system may have activated another window then: Wine looks to the owner
+        // first only for popup windows. One still disabled belongs to another modal loop.
+        if (owner != nullptr && IsWindow(owner) && IsWindowEnabled(owner)) SetForegroundWindow(owner);
     });
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);

@@ -57,7 +57,8 @@ ZorvaneDll::ZorvaneDll(const std::wstring& path) : module_(LoadLibraryW(path.c_s
     get_class_object_ = Export<decltype(get_class_object_)>(module(), "DllGetClassObject");
     register_server_ = Export<decltype(register_server_)>(module(), "DllRegisterServer");
     unregister_server_ = Export<decltype(unregister_server_)>(module(), "DllUnregisterServer");
-    if (!can_unload_now_ || !get_class_object_ || !register_server_ || !unregister_server_)
+    install_ = Export<decltype(install_)>(module(), "DllInstall");
+    if (!can_unload_now_ || !get_class_object_ || !register_server_ || !unregister_server_ || !install_)
         throw std::runtime_error("Zorvane.dll lacks an export");
 }
 

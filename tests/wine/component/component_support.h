@@ -31,7 +31,7 @@ const WindowsKind& ZorvaneDllKind();
 ULONG CountOf(IUnknown* object);
 
 // Zorvane.dll loaded by path (the same module as the one the component model loads)
-// and its four exports.
+// and its five exports.
 class ZorvaneDll {
 public:
     explicit ZorvaneDll(const std::wstring& path = ZorvaneDllPath());
@@ -43,6 +43,9 @@ public:
     }
     HRESULT RegisterServer() const { return register_server_(); }
     HRESULT UnregisterServer() const { return unregister_server_(); }
+    HRESULT Install(bool install, const wchar_t* command_line) const {
+        return install_(install ? TRUE : FALSE, command_line);
+    }
 
 private:
     win::UniqueModule module_;
@@ -50,6 +53,7 @@ private:
     HRESULT(STDAPICALLTYPE* get_class_object_)(REFCLSID, REFIID, void**) = nullptr;
     HRESULT(STDAPICALLTYPE* register_server_)() = nullptr;
     HRESULT(STDAPICALLTYPE* unregister_server_)() = nullptr;
+    HRESULT(STDAPICALLTYPE* install_)(BOOL, const wchar_t*) = nullptr;
 };
 
 // A new clsVELTPlugIn through the component model, as the host creates it.

@@ -368,7 +368,9 @@ TEST(ModuleHeadersTest, IsADllForTheMachineOfItsKind) {
     EXPECT_NE(file.file_header().Characteristics & IMAGE_FILE_DLL, 0);
 }
 
-TEST(ModuleHeadersTest, ExportsExactlyTheFourEntryPointsByName) {
+// The four standard entry points kept at their ordinals, and DllInstall (registration for
+// one user) after them.
+TEST(ModuleHeadersTest, ExportsExactlyTheFiveEntryPointsByName) {
     const PeFile file(ZorvaneDllPath());
     EXPECT_EQ(file.MajorImageVersion(), 0);
     EXPECT_EQ(file.MinorImageVersion(), 2);
@@ -376,7 +378,8 @@ TEST(ModuleHeadersTest, ExportsExactlyTheFourEntryPointsByName) {
     const auto* exports = file.AtRva<IMAGE_EXPORT_DIRECTORY>(file.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress);
     EXPECT_EQ(file.TextAt(exports->Name), "Zorvane.dll");
     const std::pair<std::string, DWORD> expected[] = {
-        {"DllCanUnloadNow", 1}, {"DllGetClassObject", 2}, {"DllRegisterServer", 3}, {"DllUnregisterServer", 4}};
+        {"DllCanUnloadNow", 1}, {"DllGetClassObject", 2}, {"DllInstall", 5}, {"DllRegisterServer", 3},
+        {"DllUnregisterServer", 4}};
     EXPECT_EQ(exports->NumberOfFunctions, std::size(expected));
     ASSERT_EQ(exports->NumberOfNames, std::size(expected));
     const DWORD* names = file.AtRva<DWORD>(exports->AddressOfNames);

@@ -1,5 +1,6 @@
-// Registration and unregistration of a copy of the DLL, with HKEY_CLASSES_ROOT of this
-// process redirected to a private key so that the prefix's registration stays as it is.
+// Registration and unregistration of a copy of the DLL, for the machine (DllRegisterServer)
+// and for the current user (DllInstall "user"), with the classes root the registration
+// writes below redirected to a private key, so that the prefix's registration stays as it is.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,67 +22,40 @@ using win::GuidText;
 using win::RegistryKey;
 using Microsoft::WRL::ComPtr;
 
-inline constexpr wchar_t kPrivateRoot[] = L"Software\\ZorvaneRegistrationTest";
+// The private key lives below the user's Software key, opened once before any predefined
+// key is redirected, so that the tests read it wherever HKEY_CURRENT_USER points meanwhile.
+inline constexpr wchar_t kPrivateRoot[] = L"ZorvaneRegistrationTest";
 
-// Redirects HKEY_CLASSES_ROOT to a fresh private key for its lifetime.
-class PrivateClassesRoot {
-public:
-    PrivateClassesRoot() {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPrivateRoot);
+HKEY SoftwareKey() {
+    static const RegistryKey software = [] {
         HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kPrivateRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            throw std::runtime_error("no private key");
-        root_.reset(key);
-        if (RegOverridePredefKey(HKEY_CLASSES_ROOT, root_.get()) != ERROR_SUCCESS)
-            throw std::runtime_error("RegOverridePredefKey failed");
-    }
-    ~PrivateClassesRoot() {
-        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-        root_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPrivateRoot);
-    }
-    PrivateClassesRoot(const PrivateClassesRoot&) = delete;
-    PrivateClassesRoot& operator=(const PrivateClassesRoot&) = delete;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            throw std::runtime_error("HKEY_CURRENT_USER\\Software does not open");
+        return RegistryKey(key);
+    }();
+    return software.get();
+}
 
-private:
-    RegistryKey root_;
+// Which registration a test makes: the classes root it writes below (the predefined key the
+// test redirects to the private key), where that root is below the private key, and how
+// the DLL is asked to register and unregister.
+struct Scope {
+    const char* name;
+    HKEY redirected;
+    const wchar_t* classes;
+    HRESULT (*register_server)(const ZorvaneDll&);
+    HRESULT (*unregister_server)(const ZorvaneDll&);
 };
 
-// The text of a value under the private root; nullopt when the key or value is absent.
-std::optional<std::wstring> ReadText(const std::wstring& path, const wchar_t* name = nullptr) {
-    const std::wstring full = std::wstring(kPrivateRoot) + L"\\" + path;
-    wchar_t buffer[1024];
-    DWORD size = sizeof(buffer);
-    if (RegGetValueW(HKEY_CURRENT_USER, full.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(buffer);
-}
+const Scope kMachineScope{"machine", HKEY_CLASSES_ROOT, L"",
+                          [](const ZorvaneDll& dll) { return dll.RegisterServer(); },
+                          [](const ZorvaneDll& dll) { return dll.UnregisterServer(); }};
+const Scope kUserScope{"user", HKEY_CURRENT_USER, L"Software\\Classes\\",
+                       [](const ZorvaneDll& dll) { return dll.Install(true, L"user"); },
+                       [](const ZorvaneDll& dll) { return dll.Install(false, L"user"); }};
 
-// A key under the private root, opened for reading; empty when absent.
-RegistryKey OpenKey(const std::wstring& path) {
-    HKEY key = nullptr;
-    const std::wstring full = std::wstring(kPrivateRoot) + (path.empty() ? L"" : L"\\" + path);
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
-    return RegistryKey(key);
-}
-
-bool KeyExists(const std::wstring& path) { return static_cast<bool>(OpenKey(path)); }
-
-// Counts subkeys of a key under the private root (0 when absent).
-DWORD SubkeyCount(const std::wstring& path) {
-    const RegistryKey key = OpenKey(path);
-    DWORD count = 0;
-    if (key) {
-        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr);
-    }
-    return count;
-}
-
-// Everything below a key under the private root, one line a key and one a value
-// ("key\\name = type: data"), sorted: what a registration leaves, comparable before and after.
+// Everything below a key, one line a key and one a value ("key\\name = type: data"):
+// what a registration leaves, comparable before and after.
 void ListTree(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) {
     lines.push_back(path + L"\\");
     for (DWORD index = 0;; ++index) {
@@ -117,12 +92,30 @@ void ListTree(HKEY key, const std::wstring& path, std::vector<std::wstring>& lin
     }
 }
 
-std::vector<std::wstring> PrivateTree() {
+// The keys of ours below a classes root, listed and sorted; a key that is not there says so.
+std::vector<std::wstring> OurKeys(HKEY parent, const std::wstring& classes) {
     std::vector<std::wstring> lines;
-    const RegistryKey root = OpenKey(L"");
-    if (root) ListTree(root.get(), L"", lines);
+    for (const std::wstring& key : {L"CLSID\\" + GuidText(kPlugInClassId), std::wstring(kPlugInProgId),
+                                    L"TypeLib\\" + GuidText(kLibraryId),
+                                    L"Interface\\" + GuidText(__uuidof(_clsVELTPlugIn))}) {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(parent, (classes + key).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+            lines.push_back(key + L" (not there)");
+            continue;
+        }
+        const RegistryKey owned(opened);
+        ListTree(opened, key, lines);
+    }
     std::sort(lines.begin(), lines.end());
     return lines;
+}
+
+// Our keys in the classes root the scope leaves alone: the machine's (the prefix holds the
+// DLL as built, registered before the tests) while the user's is redirected; the user's
+// own while the machine's is.
+std::vector<std::wstring> OtherScopesKeys(const Scope& scope) {
+    return scope.redirected == HKEY_CURRENT_USER ? OurKeys(HKEY_CLASSES_ROOT, L"")
+                                                 : OurKeys(SoftwareKey(), L"Classes\\");
 }
 
 std::string Lines(const std::vector<std::wstring>& lines) {
@@ -131,24 +124,99 @@ std::string Lines(const std::vector<std::wstring>& lines) {
     return text;
 }
 
-// A key under the private root with its default value and named values, lasting or volatile
-// (and then, the registry says, refusing lasting keys below it).
-void MakeKey(const std::wstring& path, bool is_volatile,
-             const std::vector<std::pair<const wchar_t*, std::wstring>>& values = {}) {
-    const std::wstring full = std::wstring(kPrivateRoot) + L"\\" + path;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, nullptr,
-                              is_volatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS)
-        << "cannot create " << std::string(path.begin(), path.end());
-    const RegistryKey owned(key);
-    for (const auto& [name, text] : values) {
-        ASSERT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-                  ERROR_SUCCESS);
+// Redirects the scope's predefined key to a fresh private key for its lifetime, and reads
+// and writes below the classes root there; paths are relative to that root.
+class PrivateClasses {
+public:
+    explicit PrivateClasses(const Scope& scope) : scope_(scope) {
+        RegDeleteTreeW(SoftwareKey(), kPrivateRoot);
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(SoftwareKey(), kPrivateRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            throw std::runtime_error("no private key");
+        root_.reset(key);
+        // Every user has the key of the user's classes.
+        if (*scope.classes != L'\0') CreateKey(L"", false);
+        if (RegOverridePredefKey(scope.redirected, root_.get()) != ERROR_SUCCESS)
+            throw std::runtime_error("RegOverridePredefKey failed");
     }
-}
+    ~PrivateClasses() {
+        RegOverridePredefKey(scope_.redirected, nullptr);
+        root_.reset();
+        RegDeleteTreeW(SoftwareKey(), kPrivateRoot);
+    }
+    PrivateClasses(const PrivateClasses&) = delete;
+    PrivateClasses& operator=(const PrivateClasses&) = delete;
+
+    // The text of a value; nullopt when the key or value is absent.
+    std::optional<std::wstring> ReadText(const std::wstring& path, const wchar_t* name = nullptr) const {
+        wchar_t buffer[1024];
+        DWORD size = sizeof(buffer);
+        if (RegGetValueW(root_.get(), Full(path).c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        return std::wstring(buffer);
+    }
+
+    bool KeyExists(const std::wstring& path) const { return static_cast<bool>(OpenKey(path)); }
+
+    // The number of subkeys of a key (0 when absent).
+    DWORD SubkeyCount(const std::wstring& path) const {
+        const RegistryKey key = OpenKey(path);
+        DWORD count = 0;
+        if (key) {
+            RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr, nullptr);
+        }
+        return count;
+    }
+
+    // A key with its default value and named values, lasting or volatile (and then, the
+    // registry says, refusing lasting keys below it).
+    void MakeKey(const std::wstring& path, bool is_volatile,
+                 const std::vector<std::pair<const wchar_t*, std::wstring>>& values = {}) const {
+        const RegistryKey key = CreateKey(path, is_volatile);
+        ASSERT_TRUE(key) << "cannot create " << std::string(path.begin(), path.end());
+        for (const auto& [name, text] : values) {
+            ASSERT_EQ(RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+                      ERROR_SUCCESS);
+        }
+    }
+
+    LSTATUS DeleteKey(const std::wstring& path) const { return RegDeleteTreeW(root_.get(), Full(path).c_str()); }
+
+    // Everything below the private key, sorted.
+    std::vector<std::wstring> Tree() const {
+        std::vector<std::wstring> lines;
+        ListTree(root_.get(), L"", lines);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+private:
+    std::wstring Full(const std::wstring& path) const {
+        std::wstring full = scope_.classes + path;
+        if (!full.empty() && full.back() == L'\\') full.pop_back();
+        return full;
+    }
+    RegistryKey OpenKey(const std::wstring& path) const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root_.get(), Full(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
+        return RegistryKey(key);
+    }
+    RegistryKey CreateKey(const std::wstring& path, bool is_volatile) const {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(root_.get(), Full(path).c_str(), 0, nullptr,
+                            is_volatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
+            key = nullptr;
+        return RegistryKey(key);
+    }
+
+    const Scope& scope_;
+    RegistryKey root_;
+};
 
 class RegistrationTest : public testing::Test {
 protected:
@@ -170,16 +238,29 @@ protected:
     std::wstring copy_;
 };
 
-TEST_F(RegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
+// The tests that hold for either registration alike.
+class ScopedRegistrationTest : public RegistrationTest, public testing::WithParamInterface<const Scope*> {
+protected:
+    const Scope& scope() const { return *GetParam(); }
+    HRESULT Register(const std::wstring& dll_path) const { return scope().register_server(ZorvaneDll(dll_path)); }
+    HRESULT Unregister(const std::wstring& dll_path) const {
+        return scope().unregister_server(ZorvaneDll(dll_path));
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Scopes, ScopedRegistrationTest, testing::Values(&kMachineScope, &kUserScope),
+                         [](const testing::TestParamInfo<const Scope*>& info) { return info.param->name; });
+
+// What a registration of copy_ writes (the same for the machine and for the user), and that
+// unregistering removes all of it; the other scope's keys meanwhile stay as they were.
+TEST_P(ScopedRegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
     const std::wstring clsid = GuidText(kPlugInClassId);
     const std::wstring libid = GuidText(kLibraryId);
     const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
     const WindowsKind& kind = ZorvaneDllKind();
-    PrivateClassesRoot root;
-    {
-        ZorvaneDll dll(copy_);
-        ASSERT_EQ(dll.RegisterServer(), S_OK);
-    }
+    const std::vector<std::wstring> others = OtherScopesKeys(scope());
+    PrivateClasses root(scope());
+    ASSERT_EQ(Register(copy_), S_OK);
 
     struct Value {
         std::wstring key;
@@ -200,28 +281,27 @@ TEST_F(RegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
     };
     for (const Value& value : values) {
         SCOPED_TRACE(testing::Message() << value.key.c_str() << " " << (value.name ? value.name : L"(default)"));
-        const std::optional<std::wstring> text = ReadText(value.key, value.name);
+        const std::optional<std::wstring> text = root.ReadText(value.key, value.name);
         ASSERT_TRUE(text.has_value());
         EXPECT_TRUE(CompareStringOrdinal(text->c_str(), -1, value.expected.c_str(), -1, TRUE) == CSTR_EQUAL)
             << "read back: " << text->c_str();
     }
     // The windows and the shared module are private: the only class is the plug-in.
-    EXPECT_EQ(SubkeyCount(L"CLSID"), 1u);
+    EXPECT_EQ(root.SubkeyCount(L"CLSID"), 1u);
     // The library for its own kind of program only.
-    EXPECT_EQ(SubkeyCount(L"TypeLib\\" + libid + L"\\1.0\\0"), 1u);
+    EXPECT_EQ(root.SubkeyCount(L"TypeLib\\" + libid + L"\\1.0\\0"), 1u);
+    EXPECT_EQ(OtherScopesKeys(scope()), others) << "the other registration changed";
 
-    {
-        ZorvaneDll dll(copy_);
-        ASSERT_EQ(dll.UnregisterServer(), S_OK);
-        EXPECT_EQ(dll.UnregisterServer(), S_OK) << "unregistering twice is not an error";
-    }
+    ASSERT_EQ(Unregister(copy_), S_OK);
+    EXPECT_EQ(Unregister(copy_), S_OK) << "unregistering twice is not an error";
     for (const std::wstring& key : {L"CLSID\\" + clsid, std::wstring(L"Zorvane.clsVELTPlugIn"),
                                     L"TypeLib\\" + libid, L"Interface\\" + iid}) {
-        EXPECT_FALSE(KeyExists(key)) << "left behind: " << key.c_str();
+        EXPECT_FALSE(root.KeyExists(key)) << "left behind: " << key.c_str();
     }
     for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) {
-        EXPECT_EQ(SubkeyCount(container), 0u) << container;
+        EXPECT_EQ(root.SubkeyCount(container), 0u) << container;
     }
+    EXPECT_EQ(OtherScopesKeys(scope()), others) << "the other registration changed";
 }
 
 // The description of the thread's error information, taken from it; empty when there is none.
@@ -247,29 +327,22 @@ std::vector<std::wstring> FileValues(const WindowsKind& kind) {
 // old copy's uninstaller or "regsvr32 /u" would: the copy names nothing of the built DLL's
 // registration, so all of it stays, and the error information says what stayed and where
 // it points, while the answer is still S_OK.
-TEST_F(RegistrationTest, UnregisteringACopyElsewhereLeavesTheOtherCopysRegistration) {
+TEST_P(ScopedRegistrationTest, UnregisteringACopyElsewhereLeavesTheOtherCopysRegistration) {
     const std::wstring registered_dll = ZorvaneDllPath();
-    PrivateClassesRoot root;
-    {
-        ZorvaneDll dll(registered_dll);
-        ASSERT_EQ(dll.RegisterServer(), S_OK);
-    }
-    const std::vector<std::wstring> registered = PrivateTree();
-    std::wstring description;
-    {
-        ZorvaneDll dll(copy_);
-        SetErrorInfo(0, nullptr);
-        EXPECT_EQ(dll.UnregisterServer(), S_OK);
-        description = TakeErrorDescription();
-    }
-    const std::vector<std::wstring> after = PrivateTree();
+    PrivateClasses root(scope());
+    ASSERT_EQ(Register(registered_dll), S_OK);
+    const std::vector<std::wstring> registered = root.Tree();
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(Unregister(copy_), S_OK);
+    const std::wstring description = TakeErrorDescription();
+    const std::vector<std::wstring> after = root.Tree();
     EXPECT_EQ(after, registered) << "registered:" << Lines(registered) << "\nafter:" << Lines(after);
     for (const std::wstring& key : FileValues(ZorvaneDllKind())) {
-        const std::optional<std::wstring> text = ReadText(key);
+        const std::optional<std::wstring> text = root.ReadText(key);
         EXPECT_TRUE(text && CompareStringOrdinal(text->c_str(), -1, registered_dll.c_str(), -1, TRUE) == CSTR_EQUAL)
             << std::string(key.begin(), key.end()) << " no longer names the built DLL";
     }
-    EXPECT_EQ(ReadText(L"Zorvane.clsVELTPlugIn\\CLSID"), std::optional<std::wstring>(GuidText(kPlugInClassId)));
+    EXPECT_EQ(root.ReadText(L"Zorvane.clsVELTPlugIn\\CLSID"), std::optional<std::wstring>(GuidText(kPlugInClassId)));
     // What stayed, and the file it belongs to.
     std::printf("error information: %ls\n", description.c_str());
     for (const std::wstring& part : {std::wstring(L"Zorvane.clsVELTPlugIn"), std::wstring(L"Typbibliothek"),
@@ -281,7 +354,7 @@ TEST_F(RegistrationTest, UnregisteringACopyElsewhereLeavesTheOtherCopysRegistrat
 
 // A registration of this very file, its path written the way the registry may hold it:
 // unregistering the file removes all of it, and leaves no error information.
-TEST_F(RegistrationTest, UnregisteringRemovesThisFilesRegistrationInAnyWritingOfItsPath) {
+TEST_P(ScopedRegistrationTest, UnregisteringRemovesThisFilesRegistrationInAnyWritingOfItsPath) {
     const std::wstring clsid = GuidText(kPlugInClassId);
     const std::wstring libid = GuidText(kLibraryId);
     const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
@@ -302,26 +375,19 @@ TEST_F(RegistrationTest, UnregisteringRemovesThisFilesRegistrationInAnyWritingOf
     };
     for (const Form& form : forms) {
         SCOPED_TRACE(testing::Message() << form.name << ": " << form.path.c_str());
-        PrivateClassesRoot root;
-        {
-            ZorvaneDll dll(copy_);
-            ASSERT_EQ(dll.RegisterServer(), S_OK);
-        }
+        PrivateClasses root(scope());
+        ASSERT_EQ(Register(copy_), S_OK);
         for (const std::wstring& key : FileValues(ZorvaneDllKind())) {
-            ASSERT_TRUE(ReadText(key).has_value()) << std::string(key.begin(), key.end());
-            MakeKey(key, false, {{nullptr, form.path}});
+            ASSERT_TRUE(root.ReadText(key).has_value()) << std::string(key.begin(), key.end());
+            root.MakeKey(key, false, {{nullptr, form.path}});
         }
-        std::wstring description;
-        {
-            ZorvaneDll dll(copy_);
-            SetErrorInfo(0, nullptr);
-            EXPECT_EQ(dll.UnregisterServer(), S_OK);
-            description = TakeErrorDescription();
-        }
+        SetErrorInfo(0, nullptr);
+        EXPECT_EQ(Unregister(copy_), S_OK);
+        const std::wstring description = TakeErrorDescription();
         EXPECT_EQ(description, L"") << description.c_str();
         for (const std::wstring& key : {L"CLSID\\" + clsid, std::wstring(L"Zorvane.clsVELTPlugIn"),
                                         L"TypeLib\\" + libid, L"Interface\\" + iid}) {
-            EXPECT_FALSE(KeyExists(key)) << "left behind: " << key.c_str();
+            EXPECT_FALSE(root.KeyExists(key)) << "left behind: " << key.c_str();
         }
     }
 }
@@ -356,24 +422,20 @@ TEST(RegistryViewTest, TheClassIsRegisteredInTheViewOfItsKindOnly) {
 }
 
 // The registry refuses a lasting key below a volatile one; the refusal is the result.
-TEST_F(RegistrationTest, ARefusedRegistryStepIsTheResult) {
-    PrivateClassesRoot root;
-    const std::wstring class_key = std::wstring(kPrivateRoot) + L"\\CLSID\\" + GuidText(kPlugInClassId);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, class_key.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    ZorvaneDll dll(copy_);
-    EXPECT_EQ(dll.RegisterServer(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
-    EXPECT_EQ(SubkeyCount(L"CLSID\\" + GuidText(kPlugInClassId)), 0u);
+TEST_P(ScopedRegistrationTest, ARefusedRegistryStepIsTheResult) {
+    PrivateClasses root(scope());
+    const std::wstring class_key = L"CLSID\\" + GuidText(kPlugInClassId);
+    root.MakeKey(class_key, true);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(Register(copy_), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+    EXPECT_EQ(root.SubkeyCount(class_key), 0u);
 }
 
 // A key the registry will not let the registration create makes a step fail wherever it
 // stands. Every key the call wrote is undone, and every key that stood before it, ours from
 // an earlier registration or another program's, is as it was: the whole classes root reads
 // the same before and after.
-TEST_F(RegistrationTest, ARefusedStepLeavesTheClassesRootAsItWas) {
+TEST_P(ScopedRegistrationTest, ARefusedStepLeavesTheClassesRootAsItWas) {
     const std::wstring clsid = GuidText(kPlugInClassId);
     const std::wstring libid = GuidText(kLibraryId);
     const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
@@ -386,79 +448,113 @@ TEST_F(RegistrationTest, ARefusedStepLeavesTheClassesRootAsItWas) {
 
     struct Case {
         const char* name;
-        std::function<void()> arrange;
+        std::function<void(const PrivateClasses&)> arrange;
         std::optional<HRESULT> refused;  // the result, when the refusal is ours to pass on
+        bool bare = false;               // without the containers (a user's classes may lack them)
     };
     const HRESULT child_must_be_volatile = HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE);
     const Case cases[] = {
-        {"the class key volatile and empty", [&] { MakeKey(class_key, true); }, child_must_be_volatile},
+        {"the class key volatile and empty", [&](const PrivateClasses& root) { root.MakeKey(class_key, true); },
+         child_must_be_volatile},
         {"the class key volatile, another program's values in it",
-         [&] { MakeKey(class_key, true, {{nullptr, L"Fremde.Klasse"}, {L"AppID", L"{00000000-0000-0000-0000-0000000000A1}"}}); },
+         [&](const PrivateClasses& root) {
+             root.MakeKey(class_key, true,
+                          {{nullptr, L"Fremde.Klasse"}, {L"AppID", L"{00000000-0000-0000-0000-0000000000A1}"}});
+         },
          child_must_be_volatile},
         {"the ProgID's key volatile, a description in it",
-         [&] { MakeKey(prog_id, true, {{nullptr, L"Ein anderes Plugin"}}); }, child_must_be_volatile},
-        {"the type library's key volatile", [&] { MakeKey(L"TypeLib\\" + libid, true); }, std::nullopt},
+         [&](const PrivateClasses& root) { root.MakeKey(prog_id, true, {{nullptr, L"Ein anderes Plugin"}}); },
+         child_must_be_volatile},
+        {"the type library's key volatile",
+         [&](const PrivateClasses& root) { root.MakeKey(L"TypeLib\\" + libid, true); }, std::nullopt},
         {"the interface's key another program's, the class key volatile",
-         [&] {
-             MakeKey(L"Interface\\" + iid, false, {{nullptr, L"IFremd"}});
-             MakeKey(L"Interface\\" + iid + L"\\Eigenes", false, {{L"Wert", L"1"}});
-             MakeKey(class_key, true);
+         [&](const PrivateClasses& root) {
+             root.MakeKey(L"Interface\\" + iid, false, {{nullptr, L"IFremd"}});
+             root.MakeKey(L"Interface\\" + iid + L"\\Eigenes", false, {{L"Wert", L"1"}});
+             root.MakeKey(class_key, true);
          },
          child_must_be_volatile},
         {"registered from another folder before, the class key volatile without Version",
-         [&] {
-             {
-                 ZorvaneDll earlier(earlier_copy);
-                 ASSERT_EQ(earlier.RegisterServer(), S_OK);
-             }
-             const std::wstring full = std::wstring(kPrivateRoot) + L"\\" + class_key;
-             ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, full.c_str()), ERROR_SUCCESS);
-             MakeKey(class_key, true, {{nullptr, prog_id}});
-             MakeKey(class_key + L"\\InprocServer32", true, {{nullptr, earlier_copy}, {L"ThreadingModel", L"Apartment"}});
-             MakeKey(class_key + L"\\ProgID", true, {{nullptr, prog_id}});
-             MakeKey(class_key + L"\\TypeLib", true, {{nullptr, libid}});
+         [&](const PrivateClasses& root) {
+             ASSERT_EQ(Register(earlier_copy), S_OK);
+             ASSERT_EQ(root.DeleteKey(class_key), ERROR_SUCCESS);
+             root.MakeKey(class_key, true, {{nullptr, prog_id}});
+             root.MakeKey(class_key + L"\\InprocServer32", true,
+                          {{nullptr, earlier_copy}, {L"ThreadingModel", L"Apartment"}});
+             root.MakeKey(class_key + L"\\ProgID", true, {{nullptr, prog_id}});
+             root.MakeKey(class_key + L"\\TypeLib", true, {{nullptr, libid}});
          },
          child_must_be_volatile},
+        {"no containers yet, the ProgID's key volatile",
+         [&](const PrivateClasses& root) { root.MakeKey(prog_id, true); }, child_must_be_volatile, true},
     };
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PrivateClassesRoot root;
-        // The containers every classes root has.
-        for (const wchar_t* container : {L"CLSID", L"Interface", L"TypeLib"}) MakeKey(container, false);
-        c.arrange();
-        if (testing::Test::HasFatalFailure()) return;
-        const std::vector<std::wstring> before = PrivateTree();
-        HRESULT result = S_OK;
-        {
-            ZorvaneDll dll(copy_);
-            result = dll.RegisterServer();
+        PrivateClasses root(scope());
+        // The containers every machine's classes root has.
+        if (!c.bare) {
+            for (const wchar_t* container : {L"CLSID", L"Interface", L"TypeLib"}) root.MakeKey(container, false);
         }
-        std::printf("%s: 0x%08lX\n", c.name, static_cast<unsigned long>(result));
+        c.arrange(root);
+        if (testing::Test::HasFatalFailure()) return;
+        const std::vector<std::wstring> before = root.Tree();
+        const HRESULT result = Register(copy_);
+        std::printf("%s, %s: 0x%08lX\n", scope().name, c.name, static_cast<unsigned long>(result));
         EXPECT_TRUE(FAILED(result)) << "registered over a key the registry refuses to extend";
         if (c.refused) {
             EXPECT_EQ(result, *c.refused);
         }
-        const std::vector<std::wstring> after = PrivateTree();
+        const std::vector<std::wstring> after = root.Tree();
         EXPECT_EQ(after, before) << "before:" << Lines(before) << "\nafter:" << Lines(after);
     }
 }
 
-// The premise of the test above, as the registry of this system has it.
+// The premise of the tests above, as the registry of this system has it.
 TEST(VolatileKeyTest, RefusesALastingKeyBelowIt) {
-    PrivateClassesRoot root;
-    MakeKey(L"Fluechtig", true);
+    PrivateClasses root(kMachineScope);
+    root.MakeKey(L"Fluechtig", true);
     HKEY key = nullptr;
     const std::wstring child = std::wstring(kPrivateRoot) + L"\\Fluechtig\\Bleibend";
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, child.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    EXPECT_EQ(RegCreateKeyExW(SoftwareKey(), child.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_CHILD_MUST_BE_VOLATILE);
     if (key != nullptr) RegCloseKey(key);
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, child.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+    EXPECT_EQ(RegCreateKeyExW(SoftwareKey(), child.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_SUCCESS)
         << "a volatile key below it";
     if (key != nullptr) RegCloseKey(key);
+}
+
+// DllInstall registers for the user only when told "user" (in any case); any other command
+// line, none included, is refused with E_INVALIDARG and error information saying what it
+// takes, whether installing or removing, and changes nothing.
+TEST_F(RegistrationTest, DllInstallTakesOnlyUser) {
+    PrivateClasses root(kUserScope);
+    const std::vector<std::wstring> empty = root.Tree();
+    const ZorvaneDll dll(copy_);
+    const wchar_t* const refused[] = {nullptr, L"", L"machine", L"user ", L" user", L"/user", L"users", L"Benutzer"};
+    const auto expect_refused = [&](const std::vector<std::wstring>& tree) {
+        for (const wchar_t* line : refused) {
+            for (const bool install : {true, false}) {
+                SCOPED_TRACE(testing::Message() << (install ? "install " : "uninstall ")
+                                                << (line != nullptr ? line : L"(none)"));
+                SetErrorInfo(0, nullptr);
+                EXPECT_EQ(dll.Install(install, line), E_INVALIDARG);
+                const std::wstring description = TakeErrorDescription();
+                EXPECT_TRUE(Contains(description, L"\"user\"")) << description.c_str();
+                EXPECT_EQ(root.Tree(), tree);
+            }
+        }
+    };
+    expect_refused(empty);
+    ASSERT_EQ(dll.Install(true, L"User"), S_OK);
+    const std::vector<std::wstring> registered = root.Tree();
+    EXPECT_TRUE(root.KeyExists(L"CLSID\\" + GuidText(kPlugInClassId)));
+    expect_refused(registered);
+    EXPECT_EQ(dll.Install(false, L"USER"), S_OK);
+    EXPECT_EQ(root.Tree(), empty);
 }
 
 }  // namespace
