@@ -10,8 +10,12 @@
 //   whose TLS index and lock are never freed: after about a thousand loads the process
 //   has no TLS index left and the next exception aborts it. Here it lives in a fiber-local
 //   slot of the module instead; freeing the slot frees every thread's state.
-// The unwinder's own lock (one semaphore, created when the frames are registered) is out
-// of reach inside libgcc and stays; docs/RELIABILITY.md has the figures.
+// - on 32 bits, the lock of the unwinder's list of registered unwind tables: a semaphore
+//   libgcc makes the first time tables are registered, keeps in a static of its own and
+//   never closes. The module registers its tables once itself before the C runtime does,
+//   so that the lock is made then, and catches the handle on its way (every call to
+//   CreateSemaphoreW in this image goes through CreateSemaphoreSeen: the DLL is linked
+//   with --wrap for its import). docs/RELIABILITY.md has the figures.
 //
 // On 32 bits (DWARF unwinding), the C runtime registers the module's unwind tables with the
 // shared libgcc DLL instead of the unwinder linked in here when a host process already has
@@ -38,6 +42,12 @@ extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, void* rese
 // libgcc's registration of unwind tables, as linked into this module.
 extern "C" void __register_frame_info(const void* tables, void* object);
 extern "C" void* __deregister_frame_info(const void* tables);
+
+// CreateSemaphoreW as this image imports it (its import slot), and what its calls reach
+// instead: the names the linker's --wrap gives __imp__CreateSemaphoreW@16.
+using CreateSemaphoreFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR);
+extern "C" CreateSemaphoreFunction g_imported_create_semaphore __asm__("___real__imp__CreateSemaphoreW@16");
+extern "C" CreateSemaphoreFunction g_create_semaphore_seen __asm__("___wrap__imp__CreateSemaphoreW@16");
 #else
 #define ZORVANE_REGISTERS_UNWIND_TABLES 0
 #endif
@@ -59,8 +69,13 @@ DWORD g_exception_state_slot = FLS_OUT_OF_INDEXES;
 constexpr wchar_t kSharedLibgcc[] = L"libgcc_s_dw2-1.dll";
 
 // Room for libgcc's bookkeeping of one table (its `struct object`, six words in GCC 12).
-alignas(void*) unsigned char g_tables_object[16 * sizeof(void*)];
+using TablesObject = unsigned char[16 * sizeof(void*)];
+alignas(void*) TablesObject g_tables_object;
 const void* g_registered_tables = nullptr;
+
+// The unwinder's lock, once caught; closed when the module goes.
+HANDLE g_unwinder_lock = nullptr;
+bool g_catching_unwinder_lock = false;
 
 // The module's unwind tables: its .eh_frame section (the name cut to eight characters).
 const void* UnwindTables(HANDLE module) noexcept {
@@ -73,6 +88,24 @@ const void* UnwindTables(HANDLE module) noexcept {
     }
     return nullptr;
 }
+
+HANDLE WINAPI CreateSemaphoreSeen(LPSECURITY_ATTRIBUTES security, LONG initial, LONG maximum, LPCWSTR name) {
+    const HANDLE semaphore = g_imported_create_semaphore(security, initial, maximum, name);
+    if (g_catching_unwinder_lock && g_unwinder_lock == nullptr) g_unwinder_lock = semaphore;
+    return semaphore;
+}
+
+// Registering and deregistering the module's tables makes the unwinder's lock, which the
+// C runtime's registration and every exception then use.
+void CatchUnwinderLock(HANDLE module) noexcept {
+    const void* tables = UnwindTables(module);
+    if (tables == nullptr) return;
+    alignas(void*) TablesObject object;
+    g_catching_unwinder_lock = true;
+    __register_frame_info(tables, object);
+    __deregister_frame_info(tables);
+    g_catching_unwinder_lock = false;
+}
 #endif
 
 void WINAPI FreeExceptionState(void* state) {
@@ -80,6 +113,10 @@ void WINAPI FreeExceptionState(void* state) {
 }
 
 }  // namespace
+
+#if ZORVANE_REGISTERS_UNWIND_TABLES
+CreateSemaphoreFunction g_create_semaphore_seen = CreateSemaphoreSeen;
+#endif
 
 // The runtime's per-thread exception state; replaces libstdc++'s definition, which the
 // linker then leaves out together with the emulated thread-local storage.
@@ -114,6 +151,9 @@ extern "C" BOOL WINAPI ZorvaneModuleEntry(HANDLE module, DWORD reason, void* res
     if (reason == DLL_PROCESS_ATTACH) {
         g_exception_state_slot = FlsAlloc(FreeExceptionState);
         if (g_exception_state_slot == FLS_OUT_OF_INDEXES) return FALSE;
+#if ZORVANE_REGISTERS_UNWIND_TABLES
+        CatchUnwinderLock(module);
+#endif
     }
 #if ZORVANE_REGISTERS_UNWIND_TABLES
     if (reason == DLL_PROCESS_DETACH && g_registered_tables != nullptr) {
@@ -132,6 +172,10 @@ extern "C" BOOL WINAPI ZorvaneModuleEntry(HANDLE module, DWORD reason, void* res
         __gnu_cxx::__freeres();
         if (g_exception_state_slot != FLS_OUT_OF_INDEXES) FlsFree(g_exception_state_slot);
         g_exception_state_slot = FLS_OUT_OF_INDEXES;
+#if ZORVANE_REGISTERS_UNWIND_TABLES
+        if (g_unwinder_lock != nullptr) CloseHandle(g_unwinder_lock);
+        g_unwinder_lock = nullptr;
+#endif
     }
     return result;
 }
