@@ -7,14 +7,14 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include <cstdio>
-#include <cwchar>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "component/classes_root.h"
 #include "component/component_model.h"
+#include "component/type_library_registration.h"
 #include "win/com_error.h"
 #include "win/handles.h"
 #include "win/registry.h"
@@ -22,56 +22,8 @@
 
 using Microsoft::WRL::ComPtr;
 
-// The type library's calls for one user (Windows Vista and later); MinGW's headers lack them.
-extern "C" {
-WINOLEAUTAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* help_directory);
-WINOLEAUTAPI UnRegisterTypeLibForUser(REFGUID library_id, WORD major, WORD minor, LCID locale, SYSKIND kind);
-}
-
 namespace zorvane::component {
 namespace {
-
-// Where a registration lives: a predefined key and the path below it that stands for the
-// classes root. Every path below is relative to that root.
-struct ClassesRoot {
-    HKEY key;
-    const wchar_t* below;
-    bool for_user;
-
-    std::wstring Path(const std::wstring& path) const { return below + path; }
-};
-
-// The machine's, as regsvr32 has always written it; and the current user's own classes,
-// which COM merges into the classes root of that user's processes (not of elevated ones).
-const ClassesRoot kMachineClasses{HKEY_CLASSES_ROOT, L"", false};
-const ClassesRoot kUserClasses{HKEY_CURRENT_USER, L"Software\\Classes\\", true};
-
-// HKEY_CLASSES_ROOT of this process mapped onto the user's classes while the type library's
-// calls for one user run: an implementation of them that writes to the classes root, that is
-// the machine's (Wine's does), then writes the user's keys all the same; where the calls
-// write the user's keys themselves (Windows), the mapping changes nothing.
-class UserClassesMapping {
-public:
-    UserClassesMapping()
-        : classes_(win::CreateRegistryKey(HKEY_CURRENT_USER, L"Software\\Classes", KEY_READ | KEY_WRITE)) {
-        const LSTATUS status = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get());
-        if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
-    }
-    ~UserClassesMapping() { RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr); }
-    UserClassesMapping(const UserClassesMapping&) = delete;
-    UserClassesMapping& operator=(const UserClassesMapping&) = delete;
-
-private:
-    win::RegistryKey classes_;
-};
-
-// A key with its default value, and optionally one named value.
-void WriteKey(const ClassesRoot& root, const std::wstring& path, const std::wstring& value,
-              const wchar_t* name = nullptr, const std::wstring& named_value = {}) {
-    const win::RegistryKey key = win::CreateRegistryKey(root.key, root.Path(path));
-    win::SetRegistryText(key.get(), nullptr, value);
-    if (name != nullptr) win::SetRegistryText(key.get(), name, named_value);
-}
 
 std::wstring ClassKey(const ClassEntry& entry) {
     return L"CLSID\\" + win::GuidText(*entry.class_id);
@@ -91,75 +43,19 @@ void RegisterClass(const ClassesRoot& root, const ClassEntry& entry, const Regis
     WriteKey(root, std::wstring(entry.prog_id) + L"\\CLSID", win::GuidText(*entry.class_id));
 }
 
-void RegisterLibrary(const ClassesRoot& root, ITypeLib* library, std::wstring& path) {
-    if (!root.for_user) {
-        win::ThrowIfFailed(RegisterTypeLib(library, path.data(), nullptr));
-        return;
-    }
-    const UserClassesMapping mapping;
-    win::ThrowIfFailed(RegisterTypeLibForUser(library, path.data(), nullptr));
-}
-
-void UnregisterLibrary(const ClassesRoot& root, const RegistrationRecord& record, SYSKIND kind) {
-    if (!root.for_user) {
-        win::ThrowIfFailed(UnRegisterTypeLib(*record.library_id, record.library_major, record.library_minor,
-                                             record.library_locale, kind));
-        return;
-    }
-    const UserClassesMapping mapping;
-    win::ThrowIfFailed(UnRegisterTypeLibForUser(*record.library_id, record.library_major, record.library_minor,
-                                                record.library_locale, kind));
-}
-
 // The keys every class, library and interface is registered below. The machine's classes
 // always hold others; a user's may lack them, and then they are ours to remove again.
 const wchar_t* const kContainers[] = {L"CLSID", L"Interface", L"TypeLib"};
 
-// The keys a registration writes below the classes root: the library's, its interfaces'
-// (registering the library records them for marshalling), each class's and ProgID's.
+// The keys a registration writes below the classes root: the library's and its interfaces',
+// each class's and ProgID's.
 std::vector<std::wstring> KeysWritten(const RegistrationRecord& record, ITypeLib* library) {
-    std::vector<std::wstring> keys{L"TypeLib\\" + win::GuidText(*record.library_id)};
-    for (UINT i = 0, count = library->GetTypeInfoCount(); i < count; ++i) {
-        TYPEKIND kind = TKIND_MAX;
-        ComPtr<ITypeInfo> info;
-        TYPEATTR* attributes = nullptr;
-        if (FAILED(library->GetTypeInfoType(i, &kind)) ||
-            (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH) ||
-            FAILED(library->GetTypeInfo(i, &info)) || FAILED(info->GetTypeAttr(&attributes))) {
-            continue;
-        }
-        keys.push_back(L"Interface\\" + win::GuidText(attributes->guid));
-        info->ReleaseTypeAttr(attributes);
-    }
+    std::vector<std::wstring> keys = LibraryKeys(record, library);
     for (const ClassEntry& entry : record.classes) {
         keys.push_back(ClassKey(entry));
         keys.push_back(entry.prog_id);
     }
     return keys;
-}
-
-
-// The default value of a key below the classes root, expanded, in this program's registry
-// view or the one given; nullopt when the key or the value is not there.
-std::optional<std::wstring> ReadDefaultText(const ClassesRoot& root, const std::wstring& path, REGSAM view = 0) {
-    HKEY opened = nullptr;
-    LSTATUS status = RegOpenKeyExW(root.key, root.Path(path).c_str(), 0, KEY_QUERY_VALUE | view, &opened);
-    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-    if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
-    const win::RegistryKey key(opened);
-    for (;;) {
-        DWORD size = 0;
-        status = RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size);
-        if (status == ERROR_FILE_NOT_FOUND || status == ERROR_UNSUPPORTED_TYPE) return std::nullopt;
-        if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
-        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        status = RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, text.data(), &size);
-        if (status == ERROR_MORE_DATA) continue;  // it grew meanwhile
-        if (status != ERROR_SUCCESS) win::ThrowHr(HRESULT_FROM_WIN32(status));
-        text.resize(std::wcslen(text.c_str()));
-        return text;
-    }
 }
 
 // Asks a path-conversion function of the Get...PathNameW kind; nullopt when it cannot say.
@@ -212,17 +108,6 @@ bool RegisteredInTheOtherView(const ClassesRoot& root, const std::wstring& class
     return ReadDefaultText(root, class_key + L"\\InprocServer32", other).has_value();
 }
 
-// Where RegisterTypeLib records the library's file for one kind of program:
-// TypeLib\{libid}\<major>.<minor>\<locale>\<win32|win64>, the numbers in hexadecimal.
-std::wstring LibraryPathKey(const RegistrationRecord& record, SYSKIND kind) {
-    wchar_t numbers[64];
-    std::swprintf(numbers, 64, L"%x.%x\\%lx\\", static_cast<unsigned>(record.library_major),
-                  static_cast<unsigned>(record.library_minor),
-                  static_cast<unsigned long>(record.library_locale));
-    return L"TypeLib\\" + win::GuidText(*record.library_id) + L"\\" + numbers +
-           (kind == SYS_WIN64 ? L"win64" : L"win32");
-}
-
 void AddSentence(std::wstring& text, const std::wstring& sentence) {
     if (!text.empty()) text += L' ';
     text += sentence;
@@ -246,7 +131,7 @@ HRESULT Register(const ComponentDescriptor& component, const ClassesRoot& root) 
             if (!win::RegistryKeyExists(root.key, root.Path(container))) new_containers.push_back(root.Path(container));
         }
         try {
-            RegisterLibrary(root, library.Get(), path);
+            RegisterLibrary(root, record, library.Get(), path);
             for (const ClassEntry& entry : record.classes) {
                 RegisterClass(root, entry, record, component.threading_model, path);
             }
@@ -303,7 +188,7 @@ HRESULT Unregister(const ComponentDescriptor& component, const ClassesRoot& root
                                   L" bleibt registriert: Sie verweist auf " + *library_path +
                                   L", nicht auf diese Datei (" + path + L").");
         } else if (library_path) {
-            UnregisterLibrary(root, record, kind);
+            UnregisterLibrary(root, record, library.Get(), kind);
         }
         if (root.for_user) {
             for (const wchar_t* container : kContainers) win::DeleteEmptyRegistryKey(root.key, root.Path(container));

@@ -120,10 +120,10 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path, REGSAM access) {
+RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path) {
     HKEY key = nullptr;
     CheckRegistry(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  access, nullptr, &key, nullptr));
+                                  KEY_WRITE, nullptr, &key, nullptr));
     return RegistryKey(key);
 }
 
@@ -144,6 +144,15 @@ bool RegistryKeyExists(HKEY parent, const std::wstring& path) {
     CheckRegistry(status);
     RegCloseKey(key);
     return true;
+}
+
+std::vector<std::wstring> ReadSubkeyNames(HKEY parent, const std::wstring& path) {
+    HKEY key = nullptr;
+    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key);
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    CheckRegistry(status);
+    const RegistryKey owned(key);
+    return SubkeyNames(key);
 }
 
 void DeleteEmptyRegistryKey(HKEY parent, const std::wstring& path) noexcept {

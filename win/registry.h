@@ -15,11 +15,13 @@ using RegistryKey = UniqueRegistryKey;
 // Registry form: upper-case hexadecimal in braces.
 std::wstring GuidText(REFGUID guid);
 
-RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path, REGSAM access = KEY_WRITE);
+RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path);
 void SetRegistryText(HKEY key, const wchar_t* name, const std::wstring& value);
 // A key that is not there counts as removed.
 void DeleteRegistryTree(HKEY parent, const std::wstring& path);
 bool RegistryKeyExists(HKEY parent, const std::wstring& path);
+// The names of the key's subkeys; none when the key is not there.
+std::vector<std::wstring> ReadSubkeyNames(HKEY parent, const std::wstring& path);
 // Removes the key if it holds neither values nor subkeys. Best effort, like a restore.
 void DeleteEmptyRegistryKey(HKEY parent, const std::wstring& path) noexcept;
 

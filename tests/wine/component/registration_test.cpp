@@ -92,19 +92,24 @@ void ListTree(HKEY key, const std::wstring& path, std::vector<std::wstring>& lin
     }
 }
 
-// The keys of ours below a classes root, listed and sorted; a key that is not there says so.
+// The keys of ours below a classes root in both registry views, listed and sorted; a key
+// that is not there says so.
 std::vector<std::wstring> OurKeys(HKEY parent, const std::wstring& classes) {
     std::vector<std::wstring> lines;
-    for (const std::wstring& key : {L"CLSID\\" + GuidText(kPlugInClassId), std::wstring(kPlugInProgId),
-                                    L"TypeLib\\" + GuidText(kLibraryId),
-                                    L"Interface\\" + GuidText(__uuidof(_clsVELTPlugIn))}) {
-        HKEY opened = nullptr;
-        if (RegOpenKeyExW(parent, (classes + key).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-            lines.push_back(key + L" (not there)");
-            continue;
+    for (const WindowsKind* view : {&kWin32, &kWin64}) {
+        for (const std::wstring& key : {L"CLSID\\" + GuidText(kPlugInClassId), std::wstring(kPlugInProgId),
+                                        L"TypeLib\\" + GuidText(kLibraryId),
+                                        L"Interface\\" + GuidText(__uuidof(_clsVELTPlugIn))}) {
+            const std::wstring name = std::wstring(view->platform_key) + L": " + key;
+            HKEY opened = nullptr;
+            if (RegOpenKeyExW(parent, (classes + key).c_str(), 0, KEY_READ | view->registry_view, &opened) !=
+                ERROR_SUCCESS) {
+                lines.push_back(name + L" (not there)");
+                continue;
+            }
+            const RegistryKey owned(opened);
+            ListTree(opened, name, lines);
         }
-        const RegistryKey owned(opened);
-        ListTree(opened, key, lines);
     }
     std::sort(lines.begin(), lines.end());
     return lines;

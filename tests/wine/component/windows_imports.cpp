@@ -23,8 +23,6 @@ constexpr Import kNewerThanXp[] = {
     {"kernel32.dll", "FlsFree", {5, 2}},
     {"kernel32.dll", "FlsGetValue", {5, 2}},
     {"kernel32.dll", "FlsSetValue", {5, 2}},
-    {"oleaut32.dll", "RegisterTypeLibForUser", {6, 0}},
-    {"oleaut32.dll", "UnRegisterTypeLibForUser", {6, 0}},
     {"shlwapi.dll", "SHCreateMemStream", {6, 0}},  // XP had it by ordinal only
 };
 
@@ -34,7 +32,7 @@ constexpr std::string_view kInXp[][2] = {
     {"advapi32.dll", "RegCloseKey"}, {"advapi32.dll", "RegCreateKeyExW"}, {"advapi32.dll", "RegDeleteKeyW"},
     {"advapi32.dll", "RegDeleteValueW"},
     {"advapi32.dll", "RegEnumKeyExW"}, {"advapi32.dll", "RegEnumValueW"}, {"advapi32.dll", "RegOpenKeyExW"},
-    {"advapi32.dll", "RegOverridePredefKey"}, {"advapi32.dll", "RegQueryInfoKeyW"}, {"advapi32.dll", "RegSetValueExW"},
+    {"advapi32.dll", "RegQueryInfoKeyW"}, {"advapi32.dll", "RegSetValueExW"},
     {"comctl32.dll", "DefSubclassProc"}, {"comctl32.dll", "RemoveWindowSubclass"},
     {"comctl32.dll", "SetWindowSubclass"},
     {"gdi32.dll", "BitBlt"}, {"gdi32.dll", "CreateCompatibleDC"}, {"gdi32.dll", "CreateFontIndirectW"},
