@@ -532,6 +532,28 @@ TEST(VolatileKeyTest, RefusesALastingKeyBelowIt) {
     if (key != nullptr) RegCloseKey(key);
 }
 
+// Both kinds of DLL registered for the user share the library's version key and the
+// interfaces: removing one kind's registration leaves them, and the other kind's path, to
+// the other.
+TEST_F(RegistrationTest, UnregisteringForTheUserKeepsWhatTheOtherKindShares) {
+    const WindowsKind& kind = ZorvaneDllKind();
+    const WindowsKind& other = &kind == &kWin32 ? kWin64 : kWin32;
+    const std::wstring version_key = L"TypeLib\\" + GuidText(kLibraryId) + L"\\1.0";
+    const std::wstring other_path = folder_.wstring() + L"\\other\\Zorvane.dll";
+    PrivateClasses root(kUserScope);
+    root.MakeKey(version_key + L"\\0\\" + other.platform_key, false, {{nullptr, other_path}});
+    ASSERT_EQ(ZorvaneDll(copy_).Install(true, L"user"), S_OK);
+    ASSERT_EQ(ZorvaneDll(copy_).Install(false, L"user"), S_OK);
+
+    EXPECT_FALSE(root.KeyExists(version_key + L"\\0\\" + kind.platform_key));
+    EXPECT_FALSE(root.KeyExists(L"CLSID\\" + GuidText(kPlugInClassId)));
+    EXPECT_EQ(root.ReadText(version_key + L"\\0\\" + other.platform_key), std::optional<std::wstring>(other_path));
+    EXPECT_EQ(root.ReadText(version_key), std::optional<std::wstring>(L"Zorvane"));
+    EXPECT_TRUE(root.KeyExists(version_key + L"\\FLAGS"));
+    EXPECT_EQ(root.ReadText(L"Interface\\" + GuidText(__uuidof(_clsVELTPlugIn)) + L"\\TypeLib"),
+              std::optional<std::wstring>(GuidText(kLibraryId)));
+}
+
 // DllInstall registers for the user only when told "user" (in any case); any other command
 // line, none included, is refused with E_INVALIDARG and error information saying what it
 // takes, whether installing or removing, and changes nothing.
