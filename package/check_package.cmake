@@ -45,7 +45,8 @@ foreach(row IN ITEMS "Zorvane.dll|i386|267" "x64/Zorvane.dll|AMD64|523")
 endforeach()
 
 # The notes: every line ends in CRLF, and each tells how to register and unregister each
-# DLL with the regsvr32 of its kind, names the setup of this version and the oldest Windows.
+# DLL with the regsvr32 of its kind, for all users and for one, names the setup of this
+# version and the oldest Windows.
 foreach(note IN ITEMS LIESMICH.txt README.txt)
   if(NOT EXISTS ${unpacked}/${note})
     continue()
@@ -61,7 +62,8 @@ foreach(note IN ITEMS LIESMICH.txt README.txt)
   zorvane_require_texts(problems "${text}" "${note} does not mention"
                         "regsvr32 \"" "regsvr32 /u \"" "%SystemRoot%\\SysWOW64\\regsvr32.exe"
                         "%SystemRoot%\\System32\\regsvr32.exe" "x64\\Zorvane.dll"
-                        "C:\\Program Files\\Zorvane\\" "${SETUP}" "Windows 7")
+                        "C:\\Program Files\\Zorvane\\" "${SETUP}" "Windows 7"
+                        "regsvr32.exe /n /i:user \"" "regsvr32.exe /u /n /i:user \"")
 endforeach()
 
 # Each DLL as small as the static runtime allows: unused sections dropped, no symbols.
