@@ -60,6 +60,19 @@ function(zorvane_skipped_without_32bit_code)
   set_tests_properties(${ARGN} PROPERTIES SKIP_REGULAR_EXPRESSION "wine-run: skipped: ")
 endfunction()
 
+# zorvane_own_prefix(<target> TESTS <test>...): the tests of a test program run each in a
+# copy of the template prefix (components registered) and on an X display of their own, so
+# that they can run beside others: a Wine process changes the user locale of every process
+# of its wineserver, and windows of another program on the same display take the activation.
+set(ZORVANE_TEMPLATE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix-template)
+function(zorvane_own_prefix target)
+  cmake_parse_arguments(arg "" "" "TESTS" ${ARGN})
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
+    "${PROJECT_SOURCE_DIR}/tests/wine/scripts/own_prefix_run.sh;${ZORVANE_WINE_RUN};${ZORVANE_TEMPLATE_PREFIX};${CMAKE_BINARY_DIR}/own-prefixes")
+  set_tests_properties(${arg_TESTS} PROPERTIES FIXTURES_REQUIRED wine_template)
+  zorvane_skipped_without_32bit_code(${arg_TESTS})
+endfunction()
+
 # zorvane_wine_test(<target>): runs a test program under Wine, after the components
 # are registered in the prefix.
 function(zorvane_wine_test target)
