@@ -46,7 +46,8 @@ for _ in $(seq 100); do
 done
 export DISPLAY=:$(cat "$display_file")
 
-w() { "$wine_run" "$prefix" "$@"; }
+# Never the loops' tables on standard input.
+w() { "$wine_run" "$prefix" "$@" </dev/null; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 program() { printf '%s/drive_c/windows/%s/%s.exe' "$prefix" "$system" "$1"; }
 
@@ -176,21 +177,25 @@ expect_same HKLM machine "registered for all users"
 expect_registered 'HKLM\Software\Classes' "$(winpath "$machine_copy")"
 expect_registered 'HKCU\Software\Classes' "$(winpath "$user_copy")"
 expect_same HKCU user "registered for the user alone"
-# Each copy's removal removes its own registration only; the other copy's, nothing.
-expect_exit 0 "$(program regsvr32)" /s /u "$(winpath "$user_copy")"
-expect_exit 0 "$(program regsvr32)" /s /u /n /i:user "$(winpath "$machine_copy")"
-expect_same HKLM machine "registered for all users"
-expect_same HKCU user "registered for the user"
-expect_exit 0 "$(program regsvr32)" /s /u "$(winpath "$machine_copy")"
-expect_same HKLM before "before, the machine-wide registration removed"
-expect_same HKCU user "registered for the user"
-expect_exit 0 "$(program regsvr32)" /s "$(winpath "$machine_copy")"
-expect_exit 0 "$(program regsvr32)" /s /u /n /i:user "$(winpath "$user_copy")"
-expect_same HKLM machine "registered for all users"
-expect_same HKCU before "before, the user's registration removed"
-expect_exit 0 "$(program regsvr32)" /s /u "$(winpath "$machine_copy")"
-expect_same HKLM before "before"
-expect_same HKCU before "before"
+# Each copy's removal removes its own registration only; the other copy's, nothing. A step:
+# regsvr32's switches, the copy, then what HKLM and HKCU read as (snapshots).
+while IFS='|' read -r switches copy machine_state user_state; do
+  copy_path=$machine_copy
+  [ "$copy" = user ] && copy_path=$user_copy
+  expect_exit 0 "$(program regsvr32)" $switches "$(winpath "$copy_path")"
+  for root in HKLM HKCU; do
+    state=$machine_state
+    [ "$root" = HKCU ] && state=$user_state
+    expect_same $root "$state" "'$state' after regsvr32 $switches of the $copy's copy"
+  done
+done <<EOF
+/s /u|user|machine|user
+/s /u /n /i:user|machine|machine|user
+/s /u|machine|before|user
+/s|machine|machine|user
+/s /u /n /i:user|user|machine|before
+/s /u|machine|before|before
+EOF
 
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 if [ "$problems" = 0 ]; then
