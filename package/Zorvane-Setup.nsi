@@ -17,6 +17,9 @@
 ;   6  not installed: a newer version is installed (with /S; with windows the user is asked,
 ;      and "No" is 1)
 ;   8  not installed: Windows older than Windows 7, the oldest that both DLLs are built for
+;   9  not installed: an install folder's access could not be set (every folder the setup
+;      installs into gets its own, inheriting nothing: administrators and SYSTEM full
+;      control, users read and execute)
 ; Exit codes of uninstall.exe (/S; add _?=<folder> to wait for it and get its code):
 ;   0  removed
 ;   1  cancelled
@@ -25,7 +28,10 @@
 ;   5  a Zorvane.dll could not be unregistered: it stays, registered, with the uninstaller
 ;      and its entry (the rest is removed)
 ;   7  a file could not be deleted: it stays, with the uninstaller and its entry
-; Every uninstall writes what it removed or left to %TEMP%\Zorvane-uninstall.log.
+; A Zorvane.dll that is gone (deleted by hand) counts as unregistered once the keys naming it
+; are removed.
+; Every uninstall writes what it removed or left to %TEMP%\Zorvane-uninstall-<yyyymmdd>-<hhmmss>.log,
+; a file of its own (-2, -3, ... added while the name is taken; what stands there is not opened).
 ;
 ; Signed when the build has a certificate: -DSIGN_FILE=<package/sign-file> signs the
 ; uninstaller as makensis makes it (keeping a copy in -DUNINSTALLER_COPY=<file>) and then the
@@ -59,7 +65,14 @@ SetCompressor /SOLID lzma
 !define HOST_LIBID "{2EC5C0F2-8A43-4D51-A646-7DD36F74C612}"
 !define CLSID "{77FF2106-F84A-48BA-8B6C-B6C224068A89}"
 !define LIBID "{5FC8B42F-E199-4A7C-A91F-90AFF3F205CF}"
-!define UNINSTALL_LOG "$TEMP\Zorvane-uninstall.log"
+!define PROGID "Zorvane.clsVELTPlugIn"
+; The class's default interface, which registering the type library records.
+!define INTERFACE "{FEC77016-7A8D-425A-87BF-C61DE3C5A5F3}"
+!define UNINSTALL_LOG_NAME "Zorvane-uninstall"
+; The access list of every folder the setup installs into: administrators and SYSTEM full
+; control, users read and execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE), for the folder,
+; its subfolders and files; protected, so nothing is inherited.
+!define FOLDER_ACCESS "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
 
 !define EXIT_CANCELLED 1
 !define EXIT_NO_ADMIN 2
@@ -69,6 +82,7 @@ SetCompressor /SOLID lzma
 !define EXIT_NEWER_INSTALLED 6
 !define EXIT_FILES_LEFT 7
 !define EXIT_OLD_WINDOWS 8
+!define EXIT_FOLDER_ACCESS 9
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -104,6 +118,11 @@ Var Note64
 Var InstalledVersion
 Var Left      ; what the uninstaller left, a line each
 Var LeftItem  ; the file the next such line is about
+Var LogFile   ; where the uninstaller wrote its log
+Var Problem   ; the folder whose access could not be set
+Var ProblemCode
+Var MadeInstDir
+Var MadeFolder64
 
 ;--------------------------------
 ; Pages and languages
@@ -121,6 +140,7 @@ Var LeftItem  ; the file the next such line is about
 !define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)$Note64$Updating$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryOnUpdate
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$(DirectoryText)"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -141,6 +161,12 @@ LangString OldWindows ${LANG_GERMAN} "${PRODUCT} braucht Windows 7 oder neuer. A
 LangString OldWindows ${LANG_ENGLISH} "${PRODUCT} needs Windows 7 or later. It cannot be loaded on this older version of Windows; nothing is installed."
 LangString Note64 ${LANG_GERMAN} "$\r$\n$\r$\nFür 64-Bit-Programme kommt das 64-Bit-Plugin in einen eigenen Ordner:$\r$\n$Folder64"
 LangString Note64 ${LANG_ENGLISH} "$\r$\n$\r$\nFor 64-bit programs, the 64-bit plug-in goes into a folder of its own:$\r$\n$Folder64"
+LangString DirectoryText ${LANG_GERMAN} "${PRODUCT} wird in den folgenden Ordner installiert. Er erhält eigene Zugriffsrechte, die nichts erben: Administratoren und SYSTEM dürfen alles, Benutzer nur lesen und ausführen. $_CLICK"
+LangString DirectoryText ${LANG_ENGLISH} "Setup will install ${PRODUCT} in the following folder. It gets access rights of its own that inherit nothing: administrators and SYSTEM have full control, users may only read and run. $_CLICK"
+LangString FolderProtected ${LANG_GERMAN} "Zugriffsrechte von $Problem: Administratoren und SYSTEM Vollzugriff, Benutzer Lesen und Ausführen, nichts geerbt (${FOLDER_ACCESS})"
+LangString FolderProtected ${LANG_ENGLISH} "Access rights of $Problem: administrators and SYSTEM full control, users read and execute, nothing inherited (${FOLDER_ACCESS})"
+LangString FolderAccessFailed ${LANG_GERMAN} "Die Zugriffsrechte des Ordners $Problem ließen sich nicht setzen (Windows-Fehler $ProblemCode).$\r$\n$\r$\nIn einem Ordner, in dem andere Benutzer Dateien ändern oder ablegen können, ist ${PRODUCT} nicht sicher; es wird nichts installiert. Bitte wählen Sie einen anderen Ordner."
+LangString FolderAccessFailed ${LANG_ENGLISH} "The access rights of the folder $Problem could not be set (Windows error $ProblemCode).$\r$\n$\r$\nIn a folder where other users can change or place files, ${PRODUCT} is not safe; nothing is installed. Please choose another folder."
 LangString UpdateNote ${LANG_GERMAN} "$\r$\n$\r$\nDie installierte Version in $INSTDIR wird ersetzt."
 LangString UpdateNote ${LANG_ENGLISH} "$\r$\n$\r$\nThe version installed in $INSTDIR will be replaced."
 LangString NewerInstalled ${LANG_GERMAN} "In $INSTDIR ist eine neuere Version von ${PRODUCT} installiert: $InstalledVersion.$\r$\n$\r$\nDiese Installation würde sie durch die ältere Version ${VERSION} ersetzen.$\r$\n$\r$\nTrotzdem installieren?"
@@ -167,8 +193,10 @@ LangString UnNotUnregistered ${LANG_GERMAN} "Nicht abgemeldet: $LeftItem ist wei
 LangString UnNotUnregistered ${LANG_ENGLISH} "Not unregistered: $LeftItem is still registered and therefore stays."
 LangString UnNotDeleted ${LANG_GERMAN} "Nicht gelöscht: $LeftItem"
 LangString UnNotDeleted ${LANG_ENGLISH} "Not deleted: $LeftItem"
-LangString UnLeft ${LANG_GERMAN} "${PRODUCT} wurde nicht vollständig entfernt:$\r$\n$\r$\n$Left$\r$\nDer Eintrag zum Entfernen bleibt, damit Sie es später wiederholen können. Das Protokoll steht in ${UNINSTALL_LOG}."
-LangString UnLeft ${LANG_ENGLISH} "${PRODUCT} was not removed completely:$\r$\n$\r$\n$Left$\r$\nThe uninstall entry stays so that you can try again later. The log is in ${UNINSTALL_LOG}."
+LangString UnLeft ${LANG_GERMAN} "${PRODUCT} wurde nicht vollständig entfernt:$\r$\n$\r$\n$Left$\r$\nDer Eintrag zum Entfernen bleibt, damit Sie es später wiederholen können."
+LangString UnLeft ${LANG_ENGLISH} "${PRODUCT} was not removed completely:$\r$\n$\r$\n$Left$\r$\nThe uninstall entry stays so that you can try again later."
+LangString UnLogIn ${LANG_GERMAN} "Das Protokoll steht in $LogFile."
+LangString UnLogIn ${LANG_ENGLISH} "The log is in $LogFile."
 LangString UnRemoved ${LANG_GERMAN} "${PRODUCT} ${VERSION} wurde aus $INSTDIR entfernt."
 LangString UnRemoved ${LANG_ENGLISH} "${PRODUCT} ${VERSION} was removed from $INSTDIR."
 LangString UnExitCode ${LANG_GERMAN} "Rückgabewert"
@@ -280,10 +308,68 @@ FunctionEnd
 ;--------------------------------
 ; Setup
 
+; Gives a folder (made first where it is missing) an access list of its own, FOLDER_ACCESS,
+; which inherits nothing; Windows passes it on to the files and folders within in place of
+; what they inherited. A folder made under a drive's root would otherwise keep what the root
+; grants every user there (to change files), and with it a user could swap Zorvane.dll or
+; uninstall.exe, or plant a DLL that the host, regsvr32 or the elevated uninstaller loads.
+; Pushes 0, or the Windows error.
+Function ProtectFolder
+  Exch $0 ; the folder, then the answer
+  Push $1
+  Push $2
+  Push $3
+  CreateDirectory $0
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_ACCESS}", i 1, *p .r1, p 0) i .r2 ?e'
+  Pop $3
+  ${If} $2 == 0
+    StrCpy $0 $3
+  ${Else}
+    System::Call 'advapi32::GetSecurityDescriptorOwner(p r1, *p .r2, *i 0)'
+    System::Call 'advapi32::GetSecurityDescriptorDacl(p r1, *i 0, *p .r3, *i 0)'
+    ; OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION
+    System::Call 'advapi32::SetNamedSecurityInfoW(w r0, i 1, i 0x80000005, p r2, p 0, p r3, p 0) i .r0'
+    System::Call 'kernel32::LocalFree(p r1)'
+  ${EndIf}
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; PROTECT_INSTALL_FOLDER <folder> <made flag>: ProtectFolder, or the setup stops (exit code 9)
+; with nothing installed, taking away the folders this run made.
+!macro PROTECT_INSTALL_FOLDER FOLDER MADE
+  StrCpy ${MADE} 0
+  ${IfNot} ${FileExists} "${FOLDER}\*.*"
+    StrCpy ${MADE} 1
+  ${EndIf}
+  StrCpy $Problem "${FOLDER}"
+  Push "${FOLDER}"
+  Call ProtectFolder
+  Pop $ProblemCode
+  ${If} $ProblemCode == 0
+    DetailPrint "$(FolderProtected)"
+  ${Else}
+    MessageBox MB_OK|MB_ICONSTOP "$(FolderAccessFailed)" /SD IDOK
+    DetailPrint "$(FolderAccessFailed)"
+    ${If} $MadeFolder64 == 1
+      RMDir $Folder64
+    ${EndIf}
+    ${If} $MadeInstDir == 1
+      RMDir $INSTDIR
+    ${EndIf}
+    SetErrorLevel ${EXIT_FOLDER_ACCESS}
+    Abort
+  ${EndIf}
+!macroend
+
 Function .onInit
   ; Writes from this 32-bit process land in the 32-bit registry view on 64-bit Windows,
   ; where a 32-bit host looks up its COM classes.
   SetRegView 32
+  ; The machine's registry and folders: SHCTX is HKLM.
+  SetShellVarContext all
   !insertmacro MUI_LANGDLL_DISPLAY
   ; Before anything else: on an older Windows nothing that follows would help.
   ${IfNot} ${AtLeastWin7}
@@ -345,6 +431,14 @@ Section "Zorvane"
   !insertmacro REQUIRE_FREE "" "$INSTDIR\Zorvane.dll" "$(InUse)"
   ${If} $Folder64 != ""
     !insertmacro REQUIRE_FREE "" "$Folder64\Zorvane.dll" "$(InUse64)"
+  ${EndIf}
+
+  ; Every folder gets its access list before a file goes there; the 64-bit one may lie
+  ; within $INSTDIR.
+  StrCpy $MadeFolder64 0
+  !insertmacro PROTECT_INSTALL_FOLDER $INSTDIR $MadeInstDir
+  ${If} $Folder64 != ""
+    !insertmacro PROTECT_INSTALL_FOLDER $Folder64 $MadeFolder64
   ${EndIf}
 
   ; Each new DLL goes in beside the old one first; the renames below swap them in one step
@@ -454,6 +548,7 @@ SectionEnd
 
 Function un.onInit
   SetRegView 32
+  SetShellVarContext all
   !insertmacro MUI_UNGETLANGUAGE
   !insertmacro REQUIRE_ADMIN "$(UnNoAdmin)"
 FunctionEnd
@@ -467,22 +562,98 @@ Function un.NoteLeft
 FunctionEnd
 
 ; The log, for a silent uninstall above all: what was left, or that nothing was; and the
-; exit code.
+; exit code. It goes to a file made for this run in %TEMP%, its name holding the time. This may
+; run elevated or as SYSTEM, whose Temp folder every user may create files in: a name that is
+; taken (by a file, or by a link to someone else's file) is never opened but passed over for
+; the next, CREATE_NEW with FILE_FLAG_OPEN_REPARSE_POINT. Sets $LogFile, empty without a log.
 Function un.WriteLog
   GetErrorLevel $1
   ${If} $1 == -1 ; never set
     StrCpy $1 0
   ${EndIf}
-  ClearErrors
-  FileOpen $0 "${UNINSTALL_LOG}" w
-  ${IfNot} ${Errors}
-    ${If} $Left == ""
-      FileWriteUTF16LE /BOM $0 "$(UnRemoved)$\r$\n"
-    ${Else}
-      FileWriteUTF16LE /BOM $0 $Left
+  ${GetTime} "" "L" $2 $3 $4 $5 $6 $7 $8
+  StrCpy $2 "$TEMP\${UNINSTALL_LOG_NAME}-$4$3$2-$6$7$8"
+  StrCpy $LogFile "$2.log"
+  StrCpy $3 1
+  ${Do}
+    System::Call 'kernel32::CreateFileW(w "$LogFile", i 0x40000000, i 0, p 0, i 1, i 0x00200080, p 0) p .r0'
+    ${If} $0 P<> -1
+      ${Break}
     ${EndIf}
-    FileWriteUTF16LE $0 "$(UnExitCode): $1$\r$\n"
-    FileClose $0
+    IntOp $3 $3 + 1
+    ${If} $3 > 99
+      StrCpy $LogFile ""
+      Return
+    ${EndIf}
+    StrCpy $LogFile "$2-$3.log"
+  ${Loop}
+  ${If} $Left == ""
+    FileWriteUTF16LE /BOM $0 "$(UnRemoved)$\r$\n"
+  ${Else}
+    FileWriteUTF16LE /BOM $0 $Left
+  ${EndIf}
+  FileWriteUTF16LE $0 "$(UnExitCode): $1$\r$\n"
+  FileClose $0
+  DetailPrint "$(UnLogIn)"
+FunctionEnd
+
+; FORGET_MISSING <registry view> <the other view> <type library platform> <file>: a Zorvane.dll
+; that is gone (deleted by hand, say) cannot unregister itself, so the keys that name it are
+; removed here as its unregistration would remove them: the class in this view, the
+; programmatic identifier unless the other view still holds the class, and the library's
+; entry of this kind, with the library's other keys and its interface once no kind is left.
+; Keys that name another copy stay.
+!macro FORGET_MISSING VIEW OTHER_VIEW PLATFORM FILE
+  SetRegView ${VIEW}
+  ReadRegStr $0 SHCTX "Software\Classes\CLSID\${CLSID}\InprocServer32" ""
+  ${If} $0 == "${FILE}"
+    DeleteRegKey SHCTX "Software\Classes\CLSID\${CLSID}"
+    StrCpy $1 ""
+    ${If} ${RunningX64}
+      SetRegView ${OTHER_VIEW}
+      ReadRegStr $1 SHCTX "Software\Classes\CLSID\${CLSID}\InprocServer32" ""
+      SetRegView ${VIEW}
+    ${EndIf}
+    ${If} $1 == ""
+      DeleteRegKey SHCTX "Software\Classes\${PROGID}"
+    ${EndIf}
+  ${EndIf}
+  ReadRegStr $0 SHCTX "Software\Classes\TypeLib\${LIBID}\1.0\0\${PLATFORM}" ""
+  ${If} $0 == "${FILE}"
+    DeleteRegKey SHCTX "Software\Classes\TypeLib\${LIBID}\1.0\0\${PLATFORM}"
+    DeleteRegKey /ifempty SHCTX "Software\Classes\TypeLib\${LIBID}\1.0\0"
+    Call un.ForgetLibraryIfUnused
+  ${EndIf}
+  SetRegView 32
+!macroend
+
+!macro FORGET_INTERFACE VIEW
+  SetRegView ${VIEW}
+  ReadRegStr $0 SHCTX "Software\Classes\Interface\${INTERFACE}\TypeLib" ""
+  ${If} $0 == "${LIBID}"
+    DeleteRegKey SHCTX "Software\Classes\Interface\${INTERFACE}"
+  ${EndIf}
+!macroend
+
+; With no kind of the library left registered (only FLAGS and HELPDIR beside), the rest of its
+; keys go, as UnRegisterTypeLib removes them, and its interface's in either view.
+Function un.ForgetLibraryIfUnused
+  StrCpy $1 0
+  ${Do}
+    EnumRegKey $0 SHCTX "Software\Classes\TypeLib\${LIBID}\1.0" $1
+    ${If} $0 == ""
+      ${Break}
+    ${ElseIf} $0 != "FLAGS"
+    ${AndIf} $0 != "HELPDIR"
+      Return
+    ${EndIf}
+    IntOp $1 $1 + 1
+  ${Loop}
+  DeleteRegKey SHCTX "Software\Classes\TypeLib\${LIBID}\1.0"
+  DeleteRegKey /ifempty SHCTX "Software\Classes\TypeLib\${LIBID}"
+  !insertmacro FORGET_INTERFACE 32
+  ${If} ${RunningX64}
+    !insertmacro FORGET_INTERFACE 64
   ${EndIf}
 FunctionEnd
 
@@ -493,8 +664,8 @@ FunctionEnd
 ; unregistration before a file left.
 !macro FORGET_DLL VIEW PLATFORM FILE
   SetRegView ${VIEW}
-  ReadRegStr $0 HKCR "CLSID\${CLSID}\InprocServer32" ""
-  ReadRegStr $1 HKCR "TypeLib\${LIBID}\1.0\0\${PLATFORM}" ""
+  ReadRegStr $0 SHCTX "Software\Classes\CLSID\${CLSID}\InprocServer32" ""
+  ReadRegStr $1 SHCTX "Software\Classes\TypeLib\${LIBID}\1.0\0\${PLATFORM}" ""
   SetRegView 32
   StrCpy $LeftItem "${FILE}"
   ${If} $0 == "${FILE}"
@@ -530,12 +701,16 @@ Section "Uninstall"
       ${DisableX64FSRedirection}
       ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$Folder64\Zorvane.dll"'
       ${EnableX64FSRedirection}
+    ${Else}
+      !insertmacro FORGET_MISSING 64 32 win64 "$Folder64\Zorvane.dll"
     ${EndIf}
     !insertmacro FORGET_DLL 64 win64 "$Folder64\Zorvane.dll"
     RMDir "$Folder64"
   ${EndIf}
   ${If} ${FileExists} "$INSTDIR\Zorvane.dll"
     UnRegDLL "$INSTDIR\Zorvane.dll"
+  ${Else}
+    !insertmacro FORGET_MISSING 32 64 win32 "$INSTDIR\Zorvane.dll"
   ${EndIf}
   !insertmacro FORGET_DLL 32 win32 "$INSTDIR\Zorvane.dll"
 
@@ -553,12 +728,17 @@ Section "Uninstall"
   ${EndIf}
   RMDir "$INSTDIR"
   ${If} $Left == ""
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  ${Else}
-    MessageBox MB_OK|MB_ICONEXCLAMATION "$(UnLeft)" /SD IDOK
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   ${EndIf}
 
   Call un.WriteLog
+  ${If} $Left != ""
+    ${If} $LogFile != ""
+      MessageBox MB_OK|MB_ICONEXCLAMATION "$(UnLeft)$\r$\n$\r$\n$(UnLogIn)" /SD IDOK
+    ${Else}
+      MessageBox MB_OK|MB_ICONEXCLAMATION "$(UnLeft)" /SD IDOK
+    ${EndIf}
+  ${EndIf}
 SectionEnd
 
 ; Refused before anything was removed (a Zorvane.dll in use): the log says so too.

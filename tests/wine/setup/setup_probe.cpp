@@ -10,12 +10,20 @@
 //                                         nobody deletes it, until <stop file> exists; creates
 //                                         <locked file> once it holds it
 //   setup_probe version <file>             prints the file's version block
+//   setup_probe limited <program> <command line>
+//                                         runs the program, as a user without administrator
+//                                         rights: with this process's token but the
+//                                         Administrators group for deny only, as UAC's filtered
+//                                         token has it for an administrator who has not
+//                                         elevated; waits and exits with its exit code
 //   setup_probe gui <step>...              drives the setup's windows, one step after another:
 //     window=<caption>  waits for an enabled top-level window whose caption starts so
 //     box               waits for an enabled message box
 //     show=<text>       waits until the current window shows a control containing <text>
 //     texts             prints the class and text of each visible control of the current window
-//     click=<text>|#id  clicks the current window's button with this text ('&' ignored) or id
+//     click=<text>|#id  clicks the current window's button with this text ('&' ignored) or id,
+//                       once it is enabled
+//     choose=<text>     clicks the current window's radio button whose text starts so
 //     rect              prints the current window's screen rectangle
 //     touch=<file>      creates <file>;  await=<file>  waits until <file> exists
 //     gone              waits until the current window is closed
@@ -170,6 +178,7 @@ public:
         if (name == L"show") return Show(value);
         if (name == L"texts") return Texts();
         if (name == L"click") return Click(value);
+        if (name == L"choose") return Choose(value);
         if (name == L"rect") return Rect();
         if (name == L"touch") return CreateEmptyFile(value);
         if (name == L"await") return WaitFor([&] { return FileExists(value); });
@@ -217,20 +226,43 @@ private:
         return true;
     }
 
+    // Waits for the button to be enabled: a page may enable it only once its work is done.
     bool Click(const std::wstring& which) {
         const bool by_id = which.starts_with(L'#');
         const int id = by_id ? std::stoi(which.substr(1)) : 0;
+        HWND button = nullptr;
+        const bool found = WaitFor([&] {
+            for (HWND control : VisibleControls(current_)) {
+                if (ClassName(control) != L"Button" || !IsWindowEnabled(control)) continue;
+                if (by_id ? GetDlgCtrlID(control) == id : WithoutAmpersands(WindowText(control)) == which) {
+                    button = control;
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (!found) {
+            Print(L"no button " + which);
+            return false;
+        }
+        // Posted, so that a box the click opens does not block the probe.
+        PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+        Print(L"clicked " + WithoutAmpersands(WindowText(button)));
+        return true;
+    }
+
+    // A radio button checks itself only when clicked, not on its parent's notification.
+    bool Choose(const std::wstring& text) {
         for (HWND control : VisibleControls(current_)) {
-            if (ClassName(control) != L"Button" || !IsWindowEnabled(control)) continue;
-            if (by_id ? GetDlgCtrlID(control) == id : WithoutAmpersands(WindowText(control)) == which) {
-                // Posted, so that a box the click opens does not block the probe.
-                PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
-                             reinterpret_cast<LPARAM>(control));
-                Print(L"clicked " + WithoutAmpersands(WindowText(control)));
+            if (ClassName(control) == L"Button" && IsWindowEnabled(control) &&
+                WithoutAmpersands(WindowText(control)).starts_with(text)) {
+                PostMessageW(control, BM_CLICK, 0, 0);
+                Print(L"chose " + OneLine(WithoutAmpersands(WindowText(control))));
                 return true;
             }
         }
-        Print(L"no button " + which);
+        Print(L"no radio button " + text);
         return false;
     }
 
@@ -299,6 +331,39 @@ int Lock(const std::wstring& file, const std::wstring& stop_file, const std::wst
     return 0;
 }
 
+int RunLimited(const std::wstring& program, std::wstring command_line) {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &own)) {
+        Print(L"cannot open this process's token");
+        return 1;
+    }
+    const zorvane::win::UniqueKernelHandle own_token(own);
+    BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(administrators);
+    HANDLE limited = nullptr;
+    SID_AND_ATTRIBUTES deny_only{administrators, 0};
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+        !CreateRestrictedToken(own_token.get(), 0, 1, &deny_only, 0, nullptr, 0, nullptr, &limited)) {
+        Print(L"cannot make a token without administrator rights");
+        return 1;
+    }
+    const zorvane::win::UniqueKernelHandle limited_token(limited);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessAsUserW(limited_token.get(), program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                              nullptr, nullptr, &startup, &started)) {
+        Print(L"cannot start " + program);
+        return 1;
+    }
+    const zorvane::win::UniqueKernelHandle process(started.hProcess);
+    const zorvane::win::UniqueKernelHandle thread(started.hThread);
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
 int PrintVersion(const std::wstring& file) {
     DWORD ignored = 0;
     std::vector<BYTE> block(GetFileVersionInfoSizeW(file.c_str(), &ignored));
@@ -349,8 +414,9 @@ int main() {
     if (args.size() == 4 && args[0] == L"hold") return Hold(args[1], args[2], args[3]);
     if (args.size() == 4 && args[0] == L"lock") return Lock(args[1], args[2], args[3]);
     if (args.size() == 2 && args[0] == L"version") return PrintVersion(args[1]);
+    if (args.size() == 3 && args[0] == L"limited") return RunLimited(args[1], args[2]);
     if (!args.empty() && args[0] == L"gui") return DriveGui({args.begin() + 1, args.end()});
     Print(L"usage: setup_probe hold <ProgID> <stop file> <released file> | lock <file> <stop file> <locked file> | "
-          L"version <file> | gui <step>...");
+          L"version <file> | limited <program> <command line> | gui <step>...");
     return 2;
 }

@@ -2,10 +2,9 @@
 # The setup under Wine, each case in a prefix of its own copied from a fresh template.
 # Usage: setup_test.sh <settings> <case> [args]; <settings> names the paths of one build
 # (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). The cases run in a
-# 32-bit prefix (32-bit Windows); with "win64_" before their name (template, install_uninstall,
-# update, in_use, not_registered, uninstall_left, older_windows, signed) in a 64-bit prefix (64-bit Windows), where
-# the setup also installs the 64-bit plug-in into a folder of its own and registers it for
-# 64-bit clients.
+# 32-bit prefix (32-bit Windows); with "win64_" before their name (all but without_host and
+# screenshot) in a 64-bit prefix (64-bit Windows), where the setup also installs the 64-bit
+# plug-in into a folder of its own and registers it for 64-bit clients.
 # Cases:
 #   template           creates the fresh prefix that the other cases copy
 #   install_uninstall  silent install: files, registration, uninstall entry, version block, a
@@ -26,6 +25,17 @@
 #                      (exit code 5, it stays registered), then an uninstall.exe held open (exit
 #                      code 7); each time the entry stays and the log names what was left.
 #                      64-bit: the 64-bit DLL no longer loads
+#   dll_deleted        a Zorvane.dll deleted by hand: the uninstaller removes the keys that name
+#                      it and finishes (exit code 0, nothing left); keys that name a copy
+#                      registered elsewhere stay. 64-bit: either DLL deleted, and both
+#   folder_access      every install folder is given its own access list (administrators and
+#                      SYSTEM full control, users read and execute, nothing inherited) before
+#                      a file is written there, read from the Wine server's trace; a folder
+#                      whose access cannot be set: exit code 9, nothing changed, the message
+#                      in German and in English
+#   planted_log        a link planted under the uninstall log's old fixed name and under the
+#                      names a run would choose: left alone, with the file it points to; the
+#                      log goes to a file of its own; with windows the message names that file
 #   older_windows      Wine set to Windows Vista: refused with exit code 8 and nothing changed;
 #                      with windows the message in German and in English; as Windows 7: installed
 #   signed             the release signed with the build's throwaway certificate: installed
@@ -88,7 +98,9 @@ die() {
 display_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'stop_wine; kill "$xvfb_pid"; rm -f "$display_file"' EXIT
+# A folder made immutable for a case is made changeable again, however the case ends.
+immutable=
+trap 'stop_wine; kill "$xvfb_pid"; rm -f "$display_file"; [ -z "$immutable" ] || chattr -i "$immutable"' EXIT
 for _ in $(seq 100); do
   [ -s "$display_file" ] && break
   sleep 0.1
@@ -174,28 +186,31 @@ expect_reg() {
   [ "$got" = "$3" ] || fail "$1 [${2:-(default)}]${4:+ $4}: '$got', expected '$3'"
 }
 
-# The uninstaller's log, in the Temp folder of the prefix's user: its Linux path.
-uninstall_log() {
-  local temp
-  temp=$(w cmd /c echo %TEMP% | tr -d '\r')
-  unixpath "$temp\\Zorvane-uninstall.log"
+# The Temp folder of the prefix's user, as Windows names it.
+temp_folder() { w cmd /c echo %TEMP% | tr -d '\r'; }
+
+# The uninstaller's logs: the files Zorvane-uninstall*.log in the user's Temp folder (a link
+# there is no log), one a line; forget_log clears them before a run, which writes one.
+uninstall_logs() {
+  find "$(unixpath "$(temp_folder)")" -maxdepth 1 -type f -name 'Zorvane-uninstall*.log'
 }
 
-# expect_log <exit code> <text>...: the uninstaller's log (UTF-16) ends with its exit code and
-# holds each text; the words around them are in the uninstaller's language.
+# expect_log <exit code> <text>...: the run wrote one log (UTF-16); it ends with its exit code
+# and holds each text; the words around them are in the uninstaller's language.
 expect_log() {
-  local code=$1 log text
+  local code=$1 logs text
   shift
-  log=$(uninstall_log)
-  [ -f "$log" ] || { fail "no uninstall log $log"; return; }
-  text=$(iconv -f UTF-16 -t UTF-8 "$log" | tr -d '\r')
+  logs=$(uninstall_logs)
+  [ -n "$logs" ] || { fail "no uninstall log"; return; }
+  [ "$(printf '%s\n' "$logs" | wc -l)" = 1 ] || fail "more than one uninstall log: $logs"
+  text=$(iconv -f UTF-16 -t UTF-8 "$(printf '%s\n' "$logs" | head -n 1)" | tr -d '\r')
   [[ $(printf '%s\n' "$text" | tail -n 1) =~ :\ $code$ ]] || fail "uninstall log, expected exit code $code:"$'\n'"$text"
   local part
   for part in "$@"; do
     [[ $text == *"$part"* ]] || fail "uninstall log does not name $part:"$'\n'"$text"
   done
 }
-forget_log() { rm -f "$(uninstall_log)"; }
+forget_log() { rm -f "$(unixpath "$(temp_folder)")"/Zorvane-uninstall*.log; }
 
 # snapshot <name>: the registry below HKLM\Software (with the classes) and HKCU\Software, and
 # every file on C: with its size, but the user's Temp folder, where an NSIS uninstaller
@@ -373,14 +388,83 @@ start_lock() {
   [ -e "$scratch/locked" ] || die "$1 is not held: $(tr -d '\r' <"$scratch/holder.out")"
 }
 
+# security_requests <Wine server trace>: what the programs asked of the Wine server about
+# files, a line each: "<line>|set|<path>|<security information>|<descriptor>" for an access
+# list set on a file or folder, "<line>|write|<path>" for a file or folder created or
+# overwritten (an open that is not a plain FILE_OPEN); paths as Windows names them.
+security_requests() {
+  awk '
+    function name_of(line,   name) {
+      if (!match(line, /name=L"[^"]*"/)) return ""
+      name = substr(line, RSTART + 7, RLENGTH - 8)
+      gsub(/\\\\/, "\\", name)
+      sub(/^\\\?\?\\/, "", name)
+      sub(/\\$/, "", name)
+      return name
+    }
+    $2 == "create_file(" {
+      opened[$1] = name_of($0)
+      if ($0 !~ /create=1,/) print NR "|write|" opened[$1]
+    }
+    $2 == "create_file()" && match($0, /handle=[0-9a-f]+/) {
+      handle_name[$1 substr($0, RSTART + 7, RLENGTH - 7)] = opened[$1]
+    }
+    $2 == "set_security_object(" && match($0, /handle=[0-9a-f]+/) {
+      path = handle_name[$1 substr($0, RSTART + 7, RLENGTH - 7)]
+      match($0, /security_info=[0-9a-f]+/)
+      info = substr($0, RSTART + 14, RLENGTH - 14)
+      match($0, /sd=.*/)
+      print NR "|set|" path "|" info "|" substr($0, RSTART + 3)
+    }
+  ' "$1"
+}
+
+# expect_folder_access <security requests> <folder> <owner SID> <ACE>...: the folder was given
+# this owner and an access list of these entries ("<mask>,<SID>", allowed to the folder, its
+# subfolders and files), asked to inherit nothing, before any file was written into it. Wine
+# adds the parent's inheritable entries all the same (it keeps no access list of its own, so
+# it does not see the protection asked for), marked inherited: those are left out here.
+expect_folder_access() {
+  local requests=$1 folder=$2 owner=$3
+  shift 3
+  local number info descriptor
+  IFS='|' read -r number _ _ info descriptor < <(FOLDER=$folder awk -F'|' \
+    '$2 == "set" && tolower($3) == tolower(ENVIRON["FOLDER"]) { print; exit }' "$requests") || true
+  if [ -z "${number:-}" ]; then
+    fail "no access list set on $folder"
+    return
+  fi
+  [ "$info" = 80000005 ] ||
+    fail "$folder: security information $info, expected 80000005 (owner, access list, protected)"
+  [[ $descriptor == *"owner=$owner,"* ]] || fail "$folder: owner is not $owner: $descriptor"
+  local explicit
+  explicit=$(printf '%s\n' "$descriptor" | grep -o '{type=[A-Z_]*,flags=[0-9a-f]*,mask=[0-9a-f]*,sid=[^}]*}' |
+    sed 's/^{type=\(.*\),flags=\(.*\),mask=\(.*\),sid=\(.*\)}$/\1 \2 \3 \4/' |
+    while read -r type flags mask sid; do
+      if (((0x$flags & 0x10) == 0)); then echo "$type,$flags,$mask,$sid"; fi
+    done | tr '\n' ' ')
+  local wanted="" ace
+  for ace in "$@"; do
+    wanted+="ACCESS_ALLOWED,3,$ace "
+  done
+  [ "$explicit" = "$wanted" ] || fail "$folder: access list $explicit, expected $wanted"
+  local written
+  written=$(INSIDE="$folder\\" awk -F'|' -v number="$number" \
+    '$1 < number && $2 == "write" && index(tolower($3), tolower(ENVIRON["INSIDE"])) == 1 { print $3 }' \
+    "$requests" | head -n 3)
+  [ -z "$written" ] || fail "$folder: written before its access list was set: $written"
+}
+
 gui_out=
-# gui <locale> <setup> <exit code> <probe step>...: runs the setup with its windows in the
-# locale while the probe works through the steps; the probe's output lands in $gui_out.
-# Programs that share a wineserver can read each other's locale: stop_wine before a new one.
+gui_args=()
+# gui <locale> <setup> <exit code> <probe step>...: runs the setup (with the arguments in
+# gui_args) with its windows in the locale while the probe works through the steps; the
+# probe's output lands in $gui_out. Programs that share a wineserver can read each other's
+# locale: stop_wine before a new one.
 gui() {
   local locale=$1 setup=$2 expected=$3 code=0 probe_code=0
   shift 3
-  wine_locale=$locale w "$setup" >"$scratch/gui-setup.out" 2>&1 &
+  wine_locale=$locale w "$setup" "${gui_args[@]}" >"$scratch/gui-setup.out" 2>&1 &
   local setup_pid=$!
   wine_locale=$locale w "$PROBE" gui "$@" >"$scratch/gui.out" 2>&1 || probe_code=$?
   gui_out=$(tr -d '\r' <"$scratch/gui.out")
@@ -668,6 +752,153 @@ uninstall_left)
   expect_log 0 "$program_folder"
   rm -rf "$(unixpath "$program_folder")"
   expect_same_as before
+  ;;
+
+dll_deleted)
+  # A Zorvane.dll deleted by hand (by an antivirus, say) cannot unregister itself: the
+  # uninstaller removes the keys that name it, as its unregistration would, and finishes. On
+  # 64-bit Windows either DLL, and both.
+  fresh_prefix
+  register_host
+  snapshot before
+  gone_rows=32
+  [ "$windows" = win32 ] || gone_rows="32 64 32+64"
+  for gone in $gone_rows; do
+    expect_exit 0 "$SETUP_EXE" /S
+    for bits in ${gone//+/ }; do
+      folder=$program_folder
+      [ "$bits" = 32 ] || folder=$folder64
+      rm "$(unixpath "$folder")/Zorvane.dll"
+    done
+    forget_log
+    expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+    expect_log 0 "$program_folder"
+    rm -rf "$(unixpath "$program_folder")"
+    expect_same_as before
+  done
+
+  # What names another copy stays: a copy registered elsewhere after the setup (the 32-bit
+  # class and library now name it), then the installed Zorvane.dll deleted.
+  expect_exit 0 "$SETUP_EXE" /S
+  mkdir -p "$(unixpath 'C:\Other')"
+  cp "$ZORVANE_DLL" "$(unixpath 'C:\Other')/Zorvane.dll"
+  w "$(windows_program32 regsvr32)" /s 'C:\Other\Zorvane.dll' || fail "regsvr32 C:\\Other\\Zorvane.dll failed"
+  rm "$(unixpath "$program_folder")/Zorvane.dll"
+  forget_log
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  expect_log 0 "$program_folder"
+  expect_reg "HKCR\\CLSID\\$clsid\\InprocServer32" "" 'C:\Other\Zorvane.dll' "$view32"
+  expect_reg "HKCR\\TypeLib\\$libid\\1.0\\0\\win32" "" 'C:\Other\Zorvane.dll' "$view32"
+  expect_reg "HKCR\\Zorvane.clsVELTPlugIn\\CLSID" "" "$clsid" ""
+  w "$(windows_program32 regsvr32)" /u /s 'C:\Other\Zorvane.dll' || fail "regsvr32 /u C:\\Other\\Zorvane.dll failed"
+  rm -rf "$(unixpath 'C:\Other')" "$(unixpath "$program_folder")"
+  expect_same_as before
+  ;;
+
+folder_access)
+  # A folder made under the drive's root inherits what the root grants every user there
+  # (Windows: "Authenticated Users" may modify). The setup gives every folder it installs into
+  # an access list of its own before it writes a file there: administrators and SYSTEM full
+  # control, users read and execute, nothing inherited. Wine keeps no access lists, so what the
+  # setup asked for is read from the Wine server's trace of its requests.
+  fresh_prefix
+  register_host
+  snapshot before
+  stop_wine
+  code=0
+  WINEDEBUG=+server w "$SETUP_EXE" /S '/D=C:\Tools\Zorvane' >/dev/null 2>"$scratch/trace" || code=$?
+  [ "$code" = 0 ] || fail "setup /D=C:\\Tools\\Zorvane under the server's trace: exit code $code"
+  stop_wine
+  security_requests "$scratch/trace" >"$scratch/requests"
+  for folder in 'C:\Tools\Zorvane' ${folder64:+"$folder64"}; do
+    expect_folder_access "$scratch/requests" "$folder" S-1-5-32-544 \
+      1f01ff,S-1-5-32-544 1f01ff,S-1-5-18 1200a9,S-1-5-32-545
+  done
+  expect_installed 'C:\Tools\Zorvane' 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+  expect_line_exit 0 'C:\Tools\Zorvane\uninstall.exe /S _?=C:\Tools\Zorvane'
+  rm -rf "$(unixpath 'C:\Tools')"
+  expect_same_as before
+
+  # A folder whose access cannot be set: Linux lets nobody, not even root, change the mode of
+  # the folders in /proc/sys, so Wine fails the call. Nothing is installed, exit code 9.
+  expect_exit 9 "$SETUP_EXE" /S '/D=Z:\proc\sys\kernel'
+  expect_same_as before
+  # With windows the message names the folder, in German and in English. The directory page
+  # takes no folder without free space, as /proc has none: here the folder is one on C: made
+  # immutable (which also keeps its mode from being changed), where Linux lets us.
+  if [ "$windows" = win32 ]; then
+    mkdir "$(unixpath 'C:\Locked')"
+    if chattr +i "$(unixpath 'C:\Locked')" 2>/dev/null; then
+      immutable=$(unixpath 'C:\Locked')
+      snapshot before
+      gui_args=('/D=C:\Locked')
+      for row in "de_DE.UTF-8|Installation von Zorvane 0.2.0.4|Zugriffsrechte|Abbruch der Installation|Die Zugriffsrechte des Ordners C:\\Locked ließen sich nicht setzen" \
+        "en_US.UTF-8|Zorvane 0.2.0.4 Setup|access rights|Installation Aborted|The access rights of the folder C:\\Locked could not be set"; do
+        IFS='|' read -r locale caption page_text aborted message <<<"$row"
+        stop_wine
+        gui "$locale" "$SETUP_EXE" 9 'window=Zorvane 0.2.0.4' click=#1 "window=$caption" click=#1 \
+          "window=$caption" "show=$page_text" texts click=#1 box texts click=#1 gone "window=$caption" \
+          "show=$aborted" click=#2 gone
+        expect_shown "$message"
+        expect_same_as before
+      done
+      gui_args=()
+      chattr -i "$immutable"
+      immutable=
+    else
+      echo "note: the message with windows is not shown here: chattr +i was refused"
+    fi
+    rmdir "$(unixpath 'C:\Locked')"
+  fi
+  ;;
+
+planted_log)
+  # The uninstaller runs elevated, or as SYSTEM, whose Temp folder every user may create files
+  # in. Its log goes to a file it creates under a name of its own, never through what stands
+  # there already: a link planted under the old fixed name, or under the names this run would
+  # choose (they hold the time), is left as it was, and so is the file it points to.
+  fresh_prefix
+  register_host
+  expect_exit 0 "$SETUP_EXE" /S
+  forget_log
+  temp=$(unixpath "$(temp_folder)")
+  printf 'not a log\n' >"$scratch/victim"
+  ln -s "$scratch/victim" "$temp/Zorvane-uninstall.log"
+  now=$(date +%s)
+  for second in $(seq 0 300); do
+    ln -s "$scratch/victim" "$temp/Zorvane-uninstall-$(date -d "@$((now + second))" +%Y%m%d-%H%M%S).log"
+  done
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  [ "$(cat "$scratch/victim")" = "not a log" ] || fail "written through a planted link: $(tr -d '\0' <"$scratch/victim" | head -c 200)"
+  [ "$(readlink "$temp/Zorvane-uninstall.log")" = "$scratch/victim" ] || fail "the link under the old name was changed"
+  expect_log 0 "$program_folder"
+  find "$temp" -maxdepth 1 -type l -name 'Zorvane-uninstall*.log' -delete
+
+  if [ "$windows" = win32 ]; then
+    # With windows, what was left is shown with the log's place: the file it names is this
+    # run's log.
+    rm -rf "$(unixpath "$program_folder")"
+    expect_exit 0 "$SETUP_EXE" /S
+    w reg add "$uninstall_key" /v "Installer Language" /t REG_SZ /d 1031 /f $view32 >/dev/null
+    cp "$UNLOADABLE_DLL" "$(unixpath "$program_folder")/Zorvane.dll"
+    forget_log
+    stop_wine
+    # In place (_?=, unquoted), so that its exit code is the one seen.
+    printf '@"%s\\uninstall.exe" _?=%s\r\n@exit /b %%errorlevel%%\r\n' "$program_folder" "$program_folder" \
+      >"$scratch/uninstall.cmd"
+    gui_args=(/c "$(winpath "$scratch/uninstall.cmd")")
+    gui de_DE.UTF-8 cmd 5 'window=Deinstallation von Zorvane 0.2.0.4' \
+      click=#1 box texts click=#1 gone 'window=Deinstallation von Zorvane 0.2.0.4' show=abgeschlossen click=#1 gone
+    gui_args=()
+    expect_shown "Zorvane wurde nicht vollständig entfernt"
+    named=$(printf '%s\n' "$gui_out" | grep -o 'Das Protokoll steht in [^ ]*\.log' | sed 's/^Das Protokoll steht in //')
+    if [ -z "$named" ]; then
+      fail "the message names no log: $gui_out"
+    else
+      [ "$(unixpath "$named")" = "$(uninstall_logs)" ] || fail "the message names $named; the log is $(uninstall_logs)"
+    fi
+    expect_log 5 "$program_folder\\Zorvane.dll"
+  fi
   ;;
 
 screenshot)
