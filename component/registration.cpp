@@ -1,8 +1,8 @@
 // Registration of the type library and the class table, for the machine under
-// HKEY_CLASSES_ROOT or for the current user under HKEY_CURRENT_USER\Software\Classes. A step
-// the registry refuses undoes everything this call wrote, and only that: what stood
-// there before the call is put back as it was. Unregistration removes only what names
-// this very file.
+// HKEY_LOCAL_MACHINE\Software\Classes or for the current user under
+// HKEY_CURRENT_USER\Software\Classes, by one writer. A step the registry refuses undoes
+// everything this call wrote, and only that: what stood there before the call is put back
+// as it was. Unregistration removes only what names this very file.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -43,17 +43,22 @@ void RegisterClass(const ClassesRoot& root, const ClassEntry& entry, const Regis
     WriteKey(root, std::wstring(entry.prog_id) + L"\\CLSID", win::GuidText(*entry.class_id));
 }
 
-// The keys every class, library and interface is registered below. The machine's classes
-// always hold others; a user's may lack them, and then they are ours to remove again.
-const wchar_t* const kContainers[] = {L"CLSID", L"Interface", L"TypeLib"};
+// The keys every class, library and interface is registered below, in the views they are
+// written in. The machine's classes always hold others; a user's may lack them, and then
+// they are ours to remove again.
+std::vector<ClassesKey> Containers(const ClassesRoot& root) {
+    std::vector<ClassesKey> containers{{root, L"CLSID"}, {root, L"Interface"}, {root, L"TypeLib"}};
+    if (std::optional<ClassesRoot> other = InTheOtherView(root)) containers.push_back({*other, L"Interface"});
+    return containers;
+}
 
-// The keys a registration writes below the classes root: the library's and its interfaces',
-// each class's and ProgID's.
-std::vector<std::wstring> KeysWritten(const RegistrationRecord& record, ITypeLib* library) {
-    std::vector<std::wstring> keys = LibraryKeys(record, library);
+// The keys a registration writes: the library's and its interfaces', each class's and
+// ProgID's.
+std::vector<ClassesKey> KeysWritten(const ClassesRoot& root, const RegistrationRecord& record, ITypeLib* library) {
+    std::vector<ClassesKey> keys = LibraryKeys(root, record, library);
     for (const ClassEntry& entry : record.classes) {
-        keys.push_back(ClassKey(entry));
-        keys.push_back(entry.prog_id);
+        keys.push_back({root, ClassKey(entry)});
+        keys.push_back({root, entry.prog_id});
     }
     return keys;
 }
@@ -95,17 +100,10 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 }
 
 // Whether a class is registered as an in-process server in the registry view of the other
-// kind of program, where the system has one: the 32-bit view beside a 64-bit program's, the
-// 64-bit view beside a 32-bit program's on 64-bit Windows.
+// kind of program, where the system has one.
 bool RegisteredInTheOtherView(const ClassesRoot& root, const std::wstring& class_key) {
-#ifdef _WIN64
-    const REGSAM other = KEY_WOW64_32KEY;
-#else
-    BOOL wow64 = FALSE;
-    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return false;
-    const REGSAM other = KEY_WOW64_64KEY;
-#endif
-    return ReadDefaultText(root, class_key + L"\\InprocServer32", other).has_value();
+    const std::optional<ClassesRoot> other = InTheOtherView(root);
+    return other && ReadDefaultText(*other, class_key + L"\\InprocServer32").has_value();
 }
 
 void AddSentence(std::wstring& text, const std::wstring& sentence) {
@@ -116,19 +114,18 @@ void AddSentence(std::wstring& text, const std::wstring& sentence) {
 HRESULT Register(const ComponentDescriptor& component, const ClassesRoot& root) noexcept {
     return win::ComBoundary(GUID_NULL, component.name, [&] {
         const RegistrationRecord& record = component.registration;
-        std::wstring path = win::ModuleFileName(win::ThisModule());
+        const std::wstring path = win::ModuleFileName(win::ThisModule());
         ComPtr<ITypeLib> library;
         win::ThrowIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library));
 
-        std::vector<std::pair<std::wstring, win::RegistryTree>> before;
-        for (const std::wstring& key : KeysWritten(record, library.Get())) {
-            std::wstring full = root.Path(key);
-            win::RegistryTree tree = win::ReadRegistryTree(root.key, full);
-            before.emplace_back(std::move(full), std::move(tree));
+        std::vector<std::pair<ClassesKey, win::RegistryTree>> before;
+        for (ClassesKey& key : KeysWritten(root, record, library.Get())) {
+            win::RegistryTree tree = ReadTree(key.root, key.path);
+            before.emplace_back(std::move(key), std::move(tree));
         }
-        std::vector<std::wstring> new_containers;
-        for (const wchar_t* container : kContainers) {
-            if (!win::RegistryKeyExists(root.key, root.Path(container))) new_containers.push_back(root.Path(container));
+        std::vector<ClassesKey> new_containers;
+        for (ClassesKey& container : Containers(root)) {
+            if (!KeyExists(container.root, container.path)) new_containers.push_back(std::move(container));
         }
         try {
             RegisterLibrary(root, record, library.Get(), path);
@@ -137,9 +134,9 @@ HRESULT Register(const ComponentDescriptor& component, const ClassesRoot& root) 
             }
         } catch (...) {
             for (auto it = before.rbegin(); it != before.rend(); ++it) {
-                win::RestoreRegistryTree(root.key, it->first, it->second);
+                RestoreTree(it->first.root, it->first.path, it->second);
             }
-            for (const std::wstring& container : new_containers) win::DeleteEmptyRegistryKey(root.key, container);
+            for (const ClassesKey& container : new_containers) DeleteIfEmpty(container.root, container.path);
             throw;
         }
         return S_OK;
@@ -162,11 +159,9 @@ HRESULT Unregister(const ComponentDescriptor& component, const ClassesRoot& root
                                       L", nicht auf diese Datei (" + path + L").");
                 continue;
             }
-            win::DeleteRegistryTree(root.key, root.Path(class_key));
+            DeleteTree(root, class_key);
             // One ProgID serves the class in both registry views.
-            if (!RegisteredInTheOtherView(root, class_key)) {
-                win::DeleteRegistryTree(root.key, root.Path(entry.prog_id));
-            }
+            if (!RegisteredInTheOtherView(root, class_key)) DeleteTree(root, entry.prog_id);
         }
 
         // The library as it was recorded for the kind of our own library (win32 or win64);
@@ -191,7 +186,7 @@ HRESULT Unregister(const ComponentDescriptor& component, const ClassesRoot& root
             UnregisterLibrary(root, record, library.Get(), kind);
         }
         if (root.for_user) {
-            for (const wchar_t* container : kContainers) win::DeleteEmptyRegistryKey(root.key, root.Path(container));
+            for (const ClassesKey& container : Containers(root)) DeleteIfEmpty(container.root, container.path);
         }
 
         if (left.empty()) {

@@ -4,6 +4,7 @@
 #include <wrl/client.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "win/com_error.h"
 #include "win/handles.h"
@@ -70,59 +71,21 @@ std::wstring LocaleKey(const RegistrationRecord& record) {
     return VersionKey(record) + L"\\" + locale;
 }
 
-void RegisterForUser(const ClassesRoot& root, const RegistrationRecord& record, ITypeLib* library,
-                     const std::wstring& path) {
-    TLIBATTR* attributes = nullptr;
-    win::ThrowIfFailed(library->GetLibAttr(&attributes));
-    const SYSKIND kind = attributes->syskind;
-    const unsigned flags = attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE;
-    library->ReleaseTLibAttr(attributes);
-    win::Bstr name;
-    win::Bstr description;
-    win::ThrowIfFailed(library->GetDocumentation(-1, name.put(), description.put(), nullptr, nullptr));
-
-    const std::wstring version_key = VersionKey(record);
-    WriteKey(root, version_key, std::wstring(description.view().empty() ? name.view() : description.view()));
-    WriteKey(root, version_key + L"\\FLAGS", std::to_wstring(flags));
-    WriteKey(root, version_key + L"\\HELPDIR", path.substr(0, path.find_last_of(L'\\')));
-    WriteKey(root, LibraryPathKey(record, kind), path);
-    for (const AutomationInterface& automation : AutomationInterfaces(library)) {
-        WriteKey(root, automation.key, automation.name);
-        WriteKey(root, automation.key + L"\\ProxyStubClsid", automation.marshaler);
-        WriteKey(root, automation.key + L"\\ProxyStubClsid32", automation.marshaler);
-        WriteKey(root, automation.key + L"\\TypeLib", win::GuidText(*record.library_id), L"Version",
-                 VersionText(record));
-    }
-}
-
-void UnregisterForUser(const ClassesRoot& root, const RegistrationRecord& record, ITypeLib* library,
-                       SYSKIND kind) {
-    win::DeleteRegistryTree(root.key, root.Path(LibraryPathKey(record, kind)));
-    win::DeleteEmptyRegistryKey(root.key, root.Path(LocaleKey(record)));
-    // The version's subkeys that name a locale hold a registration still.
-    for (const std::wstring& subkey : win::ReadSubkeyNames(root.key, root.Path(VersionKey(record)))) {
-        if (CompareStringOrdinal(subkey.c_str(), -1, L"FLAGS", -1, TRUE) != CSTR_EQUAL &&
-            CompareStringOrdinal(subkey.c_str(), -1, L"HELPDIR", -1, TRUE) != CSTR_EQUAL) {
-            return;
-        }
-    }
-    win::DeleteRegistryTree(root.key, root.Path(VersionKey(record)));
-    win::DeleteEmptyRegistryKey(root.key, root.Path(LibraryKey(record)));
-    const std::wstring library_id = win::GuidText(*record.library_id);
-    for (const AutomationInterface& automation : AutomationInterfaces(library)) {
-        // An interface that another library claims now is not ours to remove.
-        const std::optional<std::wstring> owner = ReadDefaultText(root, automation.key + L"\\TypeLib");
-        if (owner && CompareStringOrdinal(owner->c_str(), -1, library_id.c_str(), -1, TRUE) == CSTR_EQUAL) {
-            win::DeleteRegistryTree(root.key, root.Path(automation.key));
-        }
-    }
+// The root itself and, where the system has two registry views, the same root in the other:
+// the interfaces are recorded in both, so that programs of either kind marshal them.
+std::vector<ClassesRoot> BothViews(const ClassesRoot& root) {
+    std::vector<ClassesRoot> views{root};
+    if (std::optional<ClassesRoot> other = InTheOtherView(root)) views.push_back(*other);
+    return views;
 }
 
 }  // namespace
 
-std::vector<std::wstring> LibraryKeys(const RegistrationRecord& record, ITypeLib* library) {
-    std::vector<std::wstring> keys{LibraryKey(record)};
-    for (AutomationInterface& automation : AutomationInterfaces(library)) keys.push_back(std::move(automation.key));
+std::vector<ClassesKey> LibraryKeys(const ClassesRoot& root, const RegistrationRecord& record, ITypeLib* library) {
+    std::vector<ClassesKey> keys{{root, LibraryKey(record)}};
+    for (const AutomationInterface& automation : AutomationInterfaces(library)) {
+        for (const ClassesRoot& view : BothViews(root)) keys.push_back({view, automation.key});
+    }
     return keys;
 }
 
@@ -131,21 +94,54 @@ std::wstring LibraryPathKey(const RegistrationRecord& record, SYSKIND kind) {
 }
 
 void RegisterLibrary(const ClassesRoot& root, const RegistrationRecord& record, ITypeLib* library,
-                     std::wstring& path) {
-    if (root.for_user) {
-        RegisterForUser(root, record, library, path);
-    } else {
-        win::ThrowIfFailed(RegisterTypeLib(library, path.data(), nullptr));
+                     const std::wstring& path) {
+    TLIBATTR* attributes = nullptr;
+    win::ThrowIfFailed(library->GetLibAttr(&attributes));
+    const SYSKIND kind = attributes->syskind;
+    const unsigned flags = attributes->wLibFlags;
+    library->ReleaseTLibAttr(attributes);
+    win::Bstr name;
+    win::Bstr description;
+    win::ThrowIfFailed(library->GetDocumentation(-1, name.put(), description.put(), nullptr, nullptr));
+
+    const std::wstring version_key = VersionKey(record);
+    WriteKey(root, version_key, std::wstring(description.get() != nullptr ? description.view() : name.view()));
+    WriteKey(root, version_key + L"\\FLAGS", std::to_wstring(flags));
+    WriteKey(root, version_key + L"\\HELPDIR", path.substr(0, path.find_last_of(L'\\')));
+    WriteKey(root, LibraryPathKey(record, kind), path);
+    for (const AutomationInterface& automation : AutomationInterfaces(library)) {
+        for (const ClassesRoot& view : BothViews(root)) {
+            WriteKey(view, automation.key, automation.name);
+            WriteKey(view, automation.key + L"\\ProxyStubClsid", automation.marshaler);
+            WriteKey(view, automation.key + L"\\ProxyStubClsid32", automation.marshaler);
+            WriteKey(view, automation.key + L"\\TypeLib", win::GuidText(*record.library_id), L"Version",
+                     VersionText(record));
+        }
     }
 }
 
 void UnregisterLibrary(const ClassesRoot& root, const RegistrationRecord& record, ITypeLib* library,
                        SYSKIND kind) {
-    if (root.for_user) {
-        UnregisterForUser(root, record, library, kind);
-    } else {
-        win::ThrowIfFailed(UnRegisterTypeLib(*record.library_id, record.library_major, record.library_minor,
-                                             record.library_locale, kind));
+    DeleteTree(root, LibraryPathKey(record, kind));
+    DeleteIfEmpty(root, LocaleKey(record));
+    // The version's subkeys that name a locale hold a registration still.
+    for (const std::wstring& subkey : SubkeyNames(root, VersionKey(record))) {
+        if (CompareStringOrdinal(subkey.c_str(), -1, L"FLAGS", -1, TRUE) != CSTR_EQUAL &&
+            CompareStringOrdinal(subkey.c_str(), -1, L"HELPDIR", -1, TRUE) != CSTR_EQUAL) {
+            return;
+        }
+    }
+    DeleteTree(root, VersionKey(record));
+    DeleteIfEmpty(root, LibraryKey(record));
+    const std::wstring library_id = win::GuidText(*record.library_id);
+    for (const AutomationInterface& automation : AutomationInterfaces(library)) {
+        for (const ClassesRoot& view : BothViews(root)) {
+            // An interface that another library claims now is not ours to remove.
+            const std::optional<std::wstring> owner = ReadDefaultText(view, automation.key + L"\\TypeLib");
+            if (owner && CompareStringOrdinal(owner->c_str(), -1, library_id.c_str(), -1, TRUE) == CSTR_EQUAL) {
+                DeleteTree(view, automation.key);
+            }
+        }
     }
 }
 

@@ -50,20 +50,34 @@ std::vector<RegistryTree::Value> ValuesOf(HKEY key) {
     }
 }
 
-RegistryTree ReadOpenTree(HKEY key) {
+// Removes a key with everything below it; a key that is not there counts as removed.
+LSTATUS DeleteTree(HKEY parent, const std::wstring& path, REGSAM view) noexcept {
+    HKEY key = nullptr;
+    LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, DELETE | KEY_READ | KEY_SET_VALUE | view, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+    }
+    if (status == ERROR_SUCCESS) status = RegDeleteKeyExW(parent, path.c_str(), view, 0);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+// Below a key opened in a view, each further step names that view too: a view belongs to
+// the call, not to the handle.
+RegistryTree ReadOpenTree(HKEY key, REGSAM view) {
     RegistryTree tree;
     tree.exists = true;
     tree.values = ValuesOf(key);
     for (const std::wstring& name : SubkeyNames(key)) {
         HKEY subkey = nullptr;
-        CheckRegistry(RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, &subkey));
+        CheckRegistry(RegOpenKeyExW(key, name.c_str(), 0, KEY_READ | view, &subkey));
         const RegistryKey owned(subkey);
-        tree.subkeys.emplace_back(name, ReadOpenTree(subkey));
+        tree.subkeys.emplace_back(name, ReadOpenTree(subkey, view));
     }
     return tree;
 }
 
-void RestoreOpenTree(HKEY key, const RegistryTree& tree) noexcept {
+void RestoreOpenTree(HKEY key, const RegistryTree& tree, REGSAM view) noexcept {
     try {
         for (const RegistryTree::Value& value : ValuesOf(key)) {
             bool kept = false;
@@ -73,7 +87,7 @@ void RestoreOpenTree(HKEY key, const RegistryTree& tree) noexcept {
         for (const std::wstring& name : SubkeyNames(key)) {
             bool kept = false;
             for (const auto& old : tree.subkeys) kept = kept || SameName(old.first, name);
-            if (!kept) RegDeleteTreeW(key, name.c_str());
+            if (!kept) DeleteTree(key, name, view);
         }
     } catch (...) {
         // What cannot be read cannot be cleared; put back what can be.
@@ -84,34 +98,34 @@ void RestoreOpenTree(HKEY key, const RegistryTree& tree) noexcept {
     }
     for (const auto& [name, subtree] : tree.subkeys) {
         HKEY subkey = nullptr;
-        if (RegCreateKeyExW(key, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+        if (RegCreateKeyExW(key, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE | view,
                             nullptr, &subkey, nullptr) == ERROR_SUCCESS) {
             const RegistryKey owned(subkey);
-            RestoreOpenTree(subkey, subtree);
+            RestoreOpenTree(subkey, subtree, view);
         }
     }
 }
 
 }  // namespace
 
-RegistryTree ReadRegistryTree(HKEY parent, const std::wstring& path) {
+RegistryTree ReadRegistryTree(HKEY parent, const std::wstring& path, REGSAM view) {
     HKEY key = nullptr;
-    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key);
+    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &key);
     if (status == ERROR_FILE_NOT_FOUND) return {};
     CheckRegistry(status);
     const RegistryKey owned(key);
-    return ReadOpenTree(key);
+    return ReadOpenTree(key, view);
 }
 
-void RestoreRegistryTree(HKEY parent, const std::wstring& path, const RegistryTree& tree) noexcept {
+void RestoreRegistryTree(HKEY parent, const std::wstring& path, const RegistryTree& tree, REGSAM view) noexcept {
     if (!tree.exists) {
-        RegDeleteTreeW(parent, path.c_str());
+        DeleteTree(parent, path, view);
         return;
     }
     HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | KEY_WRITE | view, &key) != ERROR_SUCCESS) return;
     const RegistryKey owned(key);
-    RestoreOpenTree(key, tree);
+    RestoreOpenTree(key, tree, view);
 }
 
 std::wstring GuidText(REFGUID guid) {
@@ -120,10 +134,10 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path) {
+RegistryKey CreateRegistryKey(HKEY parent, const std::wstring& path, REGSAM view) {
     HKEY key = nullptr;
     CheckRegistry(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE, nullptr, &key, nullptr));
+                                  KEY_WRITE | view, nullptr, &key, nullptr));
     return RegistryKey(key);
 }
 
@@ -132,39 +146,38 @@ void SetRegistryText(HKEY key, const wchar_t* name, const std::wstring& value) {
                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
 }
 
-void DeleteRegistryTree(HKEY parent, const std::wstring& path) {
-    const LSTATUS status = RegDeleteTreeW(parent, path.c_str());
-    if (status != ERROR_FILE_NOT_FOUND) CheckRegistry(status);
+void DeleteRegistryTree(HKEY parent, const std::wstring& path, REGSAM view) {
+    CheckRegistry(DeleteTree(parent, path, view));
 }
 
-bool RegistryKeyExists(HKEY parent, const std::wstring& path) {
+bool RegistryKeyExists(HKEY parent, const std::wstring& path, REGSAM view) {
     HKEY key = nullptr;
-    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, &key);
+    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE | view, &key);
     if (status == ERROR_FILE_NOT_FOUND) return false;
     CheckRegistry(status);
     RegCloseKey(key);
     return true;
 }
 
-std::vector<std::wstring> ReadSubkeyNames(HKEY parent, const std::wstring& path) {
+std::vector<std::wstring> ReadSubkeyNames(HKEY parent, const std::wstring& path, REGSAM view) {
     HKEY key = nullptr;
-    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key);
+    const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | view, &key);
     if (status == ERROR_FILE_NOT_FOUND) return {};
     CheckRegistry(status);
     const RegistryKey owned(key);
     return SubkeyNames(key);
 }
 
-void DeleteEmptyRegistryKey(HKEY parent, const std::wstring& path) noexcept {
+void DeleteEmptyRegistryKey(HKEY parent, const std::wstring& path, REGSAM view) noexcept {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return;
     DWORD subkeys = 0;
     DWORD values = 0;
     const bool empty = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                                         nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
                        subkeys == 0 && values == 0;
     RegCloseKey(key);
-    if (empty) RegDeleteKeyW(parent, path.c_str());
+    if (empty) RegDeleteKeyExW(parent, path.c_str(), view, 0);
 }
 
 }  // namespace zorvane::win

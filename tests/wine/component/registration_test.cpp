@@ -1,5 +1,5 @@
 // Registration and unregistration of a copy of the DLL, for the machine (DllRegisterServer)
-// and for the current user (DllInstall "user"), with the classes root the registration
+// and for the current user (DllInstall "user"), with the predefined key the registration
 // writes below redirected to a private key, so that the prefix's registration stays as it is.
 #include <gtest/gtest.h>
 
@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tests/support/private_classes_root.h"
 #include "tests/wine/component/component_support.h"
 #include "win/registry.h"
 
@@ -22,9 +24,8 @@ using win::GuidText;
 using win::RegistryKey;
 using Microsoft::WRL::ComPtr;
 
-// The private key lives below the user's Software key, opened once before any predefined
-// key is redirected, so that the tests read it wherever HKEY_CURRENT_USER points meanwhile.
-inline constexpr wchar_t kPrivateRoot[] = L"ZorvaneRegistrationTest";
+// The private keys live below the user's Software key, opened once before any predefined
+// key is redirected, so that the tests read them wherever HKEY_CURRENT_USER points meanwhile.
 
 HKEY SoftwareKey() {
     static const RegistryKey software = [] {
@@ -36,21 +37,22 @@ HKEY SoftwareKey() {
     return software.get();
 }
 
-// Which registration a test makes: the classes root it writes below (the predefined key the
-// test redirects to the private key), where that root is below the private key, and how
-// the DLL is asked to register and unregister.
+// Which registration a test makes: the predefined key it writes below (which the test
+// redirects to a private key of the scope's own), where the classes root is below it, and
+// how the DLL is asked to register and unregister.
 struct Scope {
     const char* name;
     HKEY redirected;
+    const wchar_t* private_key;  // below HKEY_CURRENT_USER\Software
     const wchar_t* classes;
     HRESULT (*register_server)(const ZorvaneDll&);
     HRESULT (*unregister_server)(const ZorvaneDll&);
 };
 
-const Scope kMachineScope{"machine", HKEY_CLASSES_ROOT, L"",
-                          [](const ZorvaneDll& dll) { return dll.RegisterServer(); },
+const Scope kMachineScope{"machine", HKEY_LOCAL_MACHINE, L"ZorvaneRegistrationTest.Machine",
+                          L"Software\\Classes\\", [](const ZorvaneDll& dll) { return dll.RegisterServer(); },
                           [](const ZorvaneDll& dll) { return dll.UnregisterServer(); }};
-const Scope kUserScope{"user", HKEY_CURRENT_USER, L"Software\\Classes\\",
+const Scope kUserScope{"user", HKEY_CURRENT_USER, L"ZorvaneRegistrationTest.User", L"Software\\Classes\\",
                        [](const ZorvaneDll& dll) { return dll.Install(true, L"user"); },
                        [](const ZorvaneDll& dll) { return dll.Install(false, L"user"); }};
 
@@ -92,14 +94,17 @@ void ListTree(HKEY key, const std::wstring& path, std::vector<std::wstring>& lin
     }
 }
 
-// The keys of ours below a classes root in both registry views, listed and sorted; a key
-// that is not there says so.
-std::vector<std::wstring> OurKeys(HKEY parent, const std::wstring& classes) {
+// The keys the type library's registration writes: its own and its interface's.
+std::vector<std::wstring> LibraryKeys() {
+    return {L"TypeLib\\" + GuidText(kLibraryId), L"Interface\\" + GuidText(__uuidof(_clsVELTPlugIn))};
+}
+
+// Keys below a classes root in both registry views, listed and sorted; a key that is not
+// there says so.
+std::vector<std::wstring> ListKeys(HKEY parent, const std::wstring& classes, const std::vector<std::wstring>& keys) {
     std::vector<std::wstring> lines;
     for (const WindowsKind* view : {&kWin32, &kWin64}) {
-        for (const std::wstring& key : {L"CLSID\\" + GuidText(kPlugInClassId), std::wstring(kPlugInProgId),
-                                        L"TypeLib\\" + GuidText(kLibraryId),
-                                        L"Interface\\" + GuidText(__uuidof(_clsVELTPlugIn))}) {
+        for (const std::wstring& key : keys) {
             const std::wstring name = std::wstring(view->platform_key) + L": " + key;
             HKEY opened = nullptr;
             if (RegOpenKeyExW(parent, (classes + key).c_str(), 0, KEY_READ | view->registry_view, &opened) !=
@@ -115,11 +120,19 @@ std::vector<std::wstring> OurKeys(HKEY parent, const std::wstring& classes) {
     return lines;
 }
 
+// The keys of ours below a classes root.
+std::vector<std::wstring> OurKeys(HKEY parent, const std::wstring& classes) {
+    std::vector<std::wstring> keys = LibraryKeys();
+    keys.push_back(L"CLSID\\" + GuidText(kPlugInClassId));
+    keys.push_back(kPlugInProgId);
+    return ListKeys(parent, classes, keys);
+}
+
 // Our keys in the classes root the scope leaves alone: the machine's (the prefix holds the
 // DLL as built, registered before the tests) while the user's is redirected; the user's
 // own while the machine's is.
 std::vector<std::wstring> OtherScopesKeys(const Scope& scope) {
-    return scope.redirected == HKEY_CURRENT_USER ? OurKeys(HKEY_CLASSES_ROOT, L"")
+    return scope.redirected == HKEY_CURRENT_USER ? OurKeys(HKEY_LOCAL_MACHINE, L"Software\\Classes\\")
                                                  : OurKeys(SoftwareKey(), L"Classes\\");
 }
 
@@ -129,26 +142,35 @@ std::string Lines(const std::vector<std::wstring>& lines) {
     return text;
 }
 
+// What two sorted listings do not share, each line marked with where it is.
+std::string Changes(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+    std::vector<std::wstring> gone;
+    std::vector<std::wstring> added;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+    return "\ngone:" + Lines(gone) + "\nnew:" + Lines(added);
+}
+
 // Redirects the scope's predefined key to a fresh private key for its lifetime, and reads
 // and writes below the classes root there; paths are relative to that root.
 class PrivateClasses {
 public:
     explicit PrivateClasses(const Scope& scope) : scope_(scope) {
-        RegDeleteTreeW(SoftwareKey(), kPrivateRoot);
+        RegDeleteTreeW(SoftwareKey(), scope.private_key);
         HKEY key = nullptr;
-        if (RegCreateKeyExW(SoftwareKey(), kPrivateRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+        if (RegCreateKeyExW(SoftwareKey(), scope.private_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                             nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("no private key");
         root_.reset(key);
-        // Every user has the key of the user's classes.
-        if (*scope.classes != L'\0') CreateKey(L"", false);
+        // Every machine and every user has the key of the classes.
+        CreateKey(L"", false);
         if (RegOverridePredefKey(scope.redirected, root_.get()) != ERROR_SUCCESS)
             throw std::runtime_error("RegOverridePredefKey failed");
     }
     ~PrivateClasses() {
         RegOverridePredefKey(scope_.redirected, nullptr);
         root_.reset();
-        RegDeleteTreeW(SoftwareKey(), kPrivateRoot);
+        RegDeleteTreeW(SoftwareKey(), scope_.private_key);
     }
     PrivateClasses(const PrivateClasses&) = delete;
     PrivateClasses& operator=(const PrivateClasses&) = delete;
@@ -191,6 +213,14 @@ public:
 
     LSTATUS DeleteKey(const std::wstring& path) const { return RegDeleteTreeW(root_.get(), Full(path).c_str()); }
 
+    // The classes root itself, for reading and writing.
+    RegistryKey OpenClasses() const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root_.get(), Full(L"").c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            throw std::runtime_error("the private classes do not open");
+        return RegistryKey(key);
+    }
+
     // Everything below the private key, sorted.
     std::vector<std::wstring> Tree() const {
         std::vector<std::wstring> lines;
@@ -222,6 +252,55 @@ private:
     const Scope& scope_;
     RegistryKey root_;
 };
+
+// HKEY_CLASSES_ROOT as Windows shows it to a user who holds the per-user registration: the
+// user's classes merged over the machine's, so that for each key of ours a read finds the
+// user's and a write goes to the user's. Stood in for, while alive, by the user's private
+// classes themselves.
+class MergedClassesRoot {
+public:
+    explicit MergedClassesRoot(const PrivateClasses& user) : users_(user.OpenClasses()) {
+        if (RegOverridePredefKey(HKEY_CLASSES_ROOT, users_.get()) != ERROR_SUCCESS)
+            throw std::runtime_error("RegOverridePredefKey failed");
+    }
+    ~MergedClassesRoot() { RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr); }
+    MergedClassesRoot(const MergedClassesRoot&) = delete;
+    MergedClassesRoot& operator=(const MergedClassesRoot&) = delete;
+
+private:
+    RegistryKey users_;
+};
+
+// The values a registration of the DLL at dll_path leaves below a classes root.
+void ExpectRegisteredAs(const PrivateClasses& root, const std::wstring& dll_path) {
+    const std::wstring clsid = GuidText(kPlugInClassId);
+    const std::wstring libid = GuidText(kLibraryId);
+    const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
+    struct Value {
+        std::wstring key;
+        const wchar_t* name;
+        std::wstring expected;
+    };
+    const Value values[] = {
+        {L"CLSID\\" + clsid + L"\\InprocServer32", nullptr, dll_path},
+        {L"CLSID\\" + clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {L"CLSID\\" + clsid + L"\\ProgID", nullptr, L"Zorvane.clsVELTPlugIn"},
+        {L"CLSID\\" + clsid + L"\\TypeLib", nullptr, libid},
+        {L"CLSID\\" + clsid + L"\\Version", nullptr, L"1.0"},
+        {L"Zorvane.clsVELTPlugIn\\CLSID", nullptr, clsid},
+        {L"TypeLib\\" + libid + L"\\1.0", nullptr, L"Zorvane"},
+        {L"TypeLib\\" + libid + L"\\1.0\\0\\" + ZorvaneDllKind().platform_key, nullptr, dll_path},
+        {L"Interface\\" + iid, nullptr, L"_clsVELTPlugIn"},
+        {L"Interface\\" + iid + L"\\TypeLib", nullptr, libid},
+    };
+    for (const Value& value : values) {
+        SCOPED_TRACE(testing::Message() << value.key.c_str() << " " << (value.name ? value.name : L"(default)"));
+        const std::optional<std::wstring> text = root.ReadText(value.key, value.name);
+        ASSERT_TRUE(text.has_value());
+        EXPECT_TRUE(CompareStringOrdinal(text->c_str(), -1, value.expected.c_str(), -1, TRUE) == CSTR_EQUAL)
+            << "read back: " << text->c_str();
+    }
+}
 
 class RegistrationTest : public testing::Test {
 protected:
@@ -262,35 +341,11 @@ TEST_P(ScopedRegistrationTest, RegistersTheClassAndLibraryAndRemovesThemAgain) {
     const std::wstring clsid = GuidText(kPlugInClassId);
     const std::wstring libid = GuidText(kLibraryId);
     const std::wstring iid = GuidText(__uuidof(_clsVELTPlugIn));
-    const WindowsKind& kind = ZorvaneDllKind();
     const std::vector<std::wstring> others = OtherScopesKeys(scope());
     PrivateClasses root(scope());
     ASSERT_EQ(Register(copy_), S_OK);
-
-    struct Value {
-        std::wstring key;
-        const wchar_t* name;
-        std::wstring expected;
-    };
-    const Value values[] = {
-        {L"CLSID\\" + clsid + L"\\InprocServer32", nullptr, copy_},
-        {L"CLSID\\" + clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {L"CLSID\\" + clsid + L"\\ProgID", nullptr, L"Zorvane.clsVELTPlugIn"},
-        {L"CLSID\\" + clsid + L"\\TypeLib", nullptr, libid},
-        {L"CLSID\\" + clsid + L"\\Version", nullptr, L"1.0"},
-        {L"Zorvane.clsVELTPlugIn\\CLSID", nullptr, clsid},
-        {L"TypeLib\\" + libid + L"\\1.0", nullptr, L"Zorvane"},
-        {L"TypeLib\\" + libid + L"\\1.0\\0\\" + kind.platform_key, nullptr, copy_},
-        {L"Interface\\" + iid, nullptr, L"_clsVELTPlugIn"},
-        {L"Interface\\" + iid + L"\\TypeLib", nullptr, libid},
-    };
-    for (const Value& value : values) {
-        SCOPED_TRACE(testing::Message() << value.key.c_str() << " " << (value.name ? value.name : L"(default)"));
-        const std::optional<std::wstring> text = root.ReadText(value.key, value.name);
-        ASSERT_TRUE(text.has_value());
-        EXPECT_TRUE(CompareStringOrdinal(text->c_str(), -1, value.expected.c_str(), -1, TRUE) == CSTR_EQUAL)
-            << "read back: " << text->c_str();
-    }
+    ExpectRegisteredAs(root, copy_);
+    if (HasFatalFailure()) return;
     // The windows and the shared module are private: the only class is the plug-in.
     EXPECT_EQ(root.SubkeyCount(L"CLSID"), 1u);
     // The library for its own kind of program only.
@@ -326,6 +381,40 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
 std::vector<std::wstring> FileValues(const WindowsKind& kind) {
     return {L"CLSID\\" + GuidText(kPlugInClassId) + L"\\InprocServer32",
             L"TypeLib\\" + GuidText(kLibraryId) + L"\\1.0\\0\\" + kind.platform_key};
+}
+
+// The type library's keys are the ones oleaut32's RegisterTypeLib writes for the same file,
+// below either root, values and all (FLAGS, HELPDIR, the interface's marshalers). Where the
+// system has a second registry view, Wine's RegisterTypeLib also writes the interface there,
+// past the redirection, into the prefix's own classes: that key is put back as it was.
+TEST_P(ScopedRegistrationTest, TheLibrarysKeysAreTheOnesOleaut32Writes) {
+    const ZorvaneDll dll(copy_);
+    std::vector<std::wstring> ours;
+    {
+        PrivateClasses root(scope());
+        ASSERT_EQ(scope().register_server(dll), S_OK);
+        ours = ListKeys(root.OpenClasses().get(), L"", LibraryKeys());
+    }
+
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLibEx(copy_.c_str(), REGKIND_NONE, &library), S_OK);
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(dll.module(), path.data(), MAX_PATH));
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    const REGSAM other_view = &kThisProgram == &kWin64 ? KEY_WOW64_32KEY : wow64 ? KEY_WOW64_64KEY : 0;
+    const std::wstring machines_interface = L"Software\\Classes\\" + LibraryKeys()[1];
+    const win::RegistryTree machines = win::ReadRegistryTree(HKEY_LOCAL_MACHINE, machines_interface, other_view);
+    std::vector<std::wstring> oleaut32s;
+    HRESULT registered = E_FAIL;
+    {
+        const PrivateClassesRoot classes(L"Software\\ZorvaneRegistrationTest.RegisterTypeLib");
+        registered = RegisterTypeLib(library.Get(), path.data(), nullptr);
+        oleaut32s = ListKeys(classes.get(), L"", LibraryKeys());
+    }
+    if (other_view != 0) win::RestoreRegistryTree(HKEY_LOCAL_MACHINE, machines_interface, machines, other_view);
+    ASSERT_EQ(registered, S_OK);
+    EXPECT_TRUE(ours == oleaut32s) << "oleaut32's, then ours:" << Changes(oleaut32s, ours);
 }
 
 // The DLL as built registered; then a copy of it in another folder unregistered, as an
@@ -520,7 +609,8 @@ TEST(VolatileKeyTest, RefusesALastingKeyBelowIt) {
     PrivateClasses root(kMachineScope);
     root.MakeKey(L"Fluechtig", true);
     HKEY key = nullptr;
-    const std::wstring child = std::wstring(kPrivateRoot) + L"\\Fluechtig\\Bleibend";
+    const std::wstring child =
+        std::wstring(kMachineScope.private_key) + L"\\" + kMachineScope.classes + L"Fluechtig\\Bleibend";
     EXPECT_EQ(RegCreateKeyExW(SoftwareKey(), child.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_CHILD_MUST_BE_VOLATILE);
@@ -552,6 +642,59 @@ TEST_F(RegistrationTest, UnregisteringForTheUserKeepsWhatTheOtherKindShares) {
     EXPECT_TRUE(root.KeyExists(version_key + L"\\FLAGS"));
     EXPECT_EQ(root.ReadText(L"Interface\\" + GuidText(__uuidof(_clsVELTPlugIn)) + L"\\TypeLib"),
               std::optional<std::wstring>(GuidText(kLibraryId)));
+}
+
+// A user who holds the per-user registration runs the machine-wide one (the setup for all
+// users, elevated or not). The classes root that user's processes see is merged, the user's
+// keys winning, so the machine's registration must not go through it: it writes and removes
+// the machine's classes only, and the user's registration stays as it was, to the byte. A
+// step: which copy calls which export, then whether the machine's classes hold the machine's
+// copy's registration and whether the error information tells of a registration that stays.
+TEST_F(RegistrationTest, TheMachinesRegistrationLeavesTheUsersAlone) {
+    const std::filesystem::path machine_folder = folder_ / L"machine";
+    std::filesystem::create_directories(machine_folder);
+    const std::wstring machine_copy = (machine_folder / L"Zorvane.dll").wstring();
+    std::filesystem::copy_file(copy_, machine_copy);
+    PrivateClasses user(kUserScope);
+    PrivateClasses machine(kMachineScope);
+    // The containers every machine's classes root has.
+    for (const wchar_t* container : {L"CLSID", L"Interface", L"TypeLib"}) machine.MakeKey(container, false);
+    ASSERT_EQ(ZorvaneDll(copy_).Install(true, L"user"), S_OK);
+    const std::vector<std::wstring> users = user.Tree();
+    const std::vector<std::wstring> machines = machine.Tree();
+    const MergedClassesRoot merged(user);
+
+    struct Step {
+        const char* what;
+        const std::wstring& dll;
+        bool registers;
+        bool machine_registered;
+        bool tells_what_stays;
+    };
+    const Step steps[] = {
+        {"the machine's copy registers", machine_copy, true, true, false},
+        {"the user's copy unregisters for the machine", copy_, false, true, true},
+        {"the machine's copy unregisters", machine_copy, false, false, false},
+        {"the machine's copy unregisters again", machine_copy, false, false, false},
+        {"the machine's copy registers again", machine_copy, true, true, false},
+        {"the machine's copy unregisters once more", machine_copy, false, false, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const ZorvaneDll dll(step.dll);
+        SetErrorInfo(0, nullptr);
+        EXPECT_EQ(step.registers ? dll.RegisterServer() : dll.UnregisterServer(), S_OK);
+        const std::wstring description = TakeErrorDescription();
+        const std::vector<std::wstring> users_now = user.Tree();
+        EXPECT_TRUE(users_now == users) << "the user's registration changed:" << Changes(users, users_now);
+        if (step.machine_registered) {
+            ExpectRegisteredAs(machine, machine_copy);
+        } else {
+            const std::vector<std::wstring> machines_now = machine.Tree();
+            EXPECT_TRUE(machines_now == machines) << "the machine's classes changed:" << Changes(machines, machines_now);
+        }
+        EXPECT_EQ(Contains(description, machine_copy), step.tells_what_stays) << description.c_str();
+    }
 }
 
 // DllInstall registers for the user only when told "user" (in any case); any other command

@@ -26,9 +26,10 @@ iid='{FEC77016-7A8D-425A-87BF-C61DE3C5A5F3}'
 prog_id=Zorvane.clsVELTPlugIn
 platform=win$bits
 # The DLL's own programs (regsvr32, cscript) and registry view: on 64-bit Windows the 32-bit
-# ones are in syswow64.
-system=system32 view=/reg:$bits
+# ones are in syswow64. The other kind's view, where there is one.
+system=system32 view=/reg:$bits other_view=
 [ "$windows" = win64 ] && [ "$bits" = 32 ] && system=syswow64
+[ "$windows" = win64 ] && other_view=/reg:$((96 - bits))
 
 problems=0
 fail() {
@@ -105,19 +106,24 @@ reg_value() {
   printf '%s\n' "$out" | tr -d '\r' | sed -n 's/^    .*    REG_[A-Z_]*    //p' | head -n 1
 }
 # expect_registered <root key> <file>: the class, its ProgID and its library name the file;
-# the class in the DLL's registry view, the rest in reg.exe's own: Windows shares them between
-# the views (and a 64-bit prefix's reg.exe does not find the ProgID through /reg:32).
+# the class in the DLL's registry view, the interface in both views, the rest in reg.exe's
+# own: Windows shares them between the views (and a 64-bit prefix's reg.exe does not find the
+# ProgID through /reg:32).
 expect_registered() {
-  local key name wanted in_view got
+  local key name wanted in_view got reg_view
   while IFS='|' read -r key name wanted in_view; do
-    got=$(reg_value "$1\\$key" "$name" ${in_view:+$view})
-    [ "$got" = "$wanted" ] || fail "$1\\$key [${name:-(default)}]: '$got', expected '$wanted'"
+    reg_view=
+    [ "$in_view" = own ] && reg_view=$view
+    [ "$in_view" = other ] && reg_view=$other_view
+    got=$(reg_value "$1\\$key" "$name" $reg_view)
+    [ "$got" = "$wanted" ] || fail "$1\\$key [${name:-(default)}] ${in_view:+in the $in_view view}: '$got', expected '$wanted'"
   done <<EOF
-CLSID\\$clsid\\InprocServer32||$2|in view
-CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|in view
+CLSID\\$clsid\\InprocServer32||$2|own
+CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|own
 $prog_id\\CLSID||$clsid|
 TypeLib\\$libid\\1.0\\0\\$platform||$2|
-Interface\\$iid\\TypeLib||$libid|
+Interface\\$iid\\TypeLib||$libid|own
+Interface\\$iid\\TypeLib||$libid|other
 EOF
 }
 

@@ -16,6 +16,7 @@ struct Import {
 // Our imports that Windows XP lacks, with the release that first exported each by name.
 // The 64-bit kind was born with 5.2, which already has some of them.
 constexpr Import kNewerThanXp[] = {
+    {"advapi32.dll", "RegDeleteKeyExW", {6, 0}},  // 5.2 on 64 bits only
     {"advapi32.dll", "RegDeleteTreeW", {6, 0}},
     {"advapi32.dll", "RegGetValueW", {6, 0}},  // 5.2 on 64 bits only
     {"kernel32.dll", "CompareStringOrdinal", {6, 0}},
