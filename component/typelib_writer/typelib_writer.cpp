@@ -15,6 +15,7 @@
 #include "component/typelib_writer/function_record_sizes.h"
 #include "plugin/plugin_identity.h"
 #include "win/com_error.h"
+#include "win/private_classes_root.h"
 
 using Microsoft::WRL::ComPtr;
 using zorvane::win::ComError;
@@ -110,6 +111,10 @@ void Write(SYSKIND kind, const std::wstring& output) {
     Check(LoadTypeLibEx(L"stdole2.tlb", REGKIND_NONE, &stdole), "LoadTypeLibEx(stdole2.tlb)");
     ComPtr<ITypeLib> host;
     Check(LoadTypeLibEx(L"VELTTypeLib.dll", REGKIND_NONE, &host), "LoadTypeLibEx(VELTTypeLib.dll)");
+    // Making an interface dual, Wine's oleaut32 loads stdole2.tlb by bare name itself and so
+    // registers it again, with another path, FLAGS and name than the prefix's: the writing
+    // happens with a classes root of its own.
+    const zorvane::win::PrivateClassesRoot scratch_classes(L"Software\\ZorvaneTypeLibWriter.Classes");
 
     ComPtr<ICreateTypeLib2> library;
     Check(CreateTypeLib2(kind, output.c_str(), &library), "CreateTypeLib2");

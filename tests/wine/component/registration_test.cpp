@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/private_classes_root.h"
+#include "win/private_classes_root.h"
 #include "tests/wine/component/component_support.h"
 #include "win/registry.h"
 
@@ -408,7 +408,7 @@ TEST_P(ScopedRegistrationTest, TheLibrarysKeysAreTheOnesOleaut32Writes) {
     std::vector<std::wstring> oleaut32s;
     HRESULT registered = E_FAIL;
     {
-        const PrivateClassesRoot classes(L"Software\\ZorvaneRegistrationTest.RegisterTypeLib");
+        const win::PrivateClassesRoot classes(L"Software\\ZorvaneRegistrationTest.RegisterTypeLib");
         registered = RegisterTypeLib(library.Get(), path.data(), nullptr);
         oleaut32s = ListKeys(classes.get(), L"", LibraryKeys());
     }

@@ -12,7 +12,7 @@
 #include "VELTTypeLib.h"
 #include "host/standin/host_library.h"
 #include "host/standin/module_info.h"
-#include "tests/support/private_classes_root.h"
+#include "win/private_classes_root.h"
 #include "tests/support/temporary_copy.h"
 #include "tests/support/type_descriptions.h"
 #include "tests/support/windows_kind.h"
@@ -511,7 +511,7 @@ public:
 
 private:
     test::TemporaryCopy copy_{L"velt-typelib-registration-test", LibraryPath()};
-    test::PrivateClassesRoot classes_{L"Software\\VeltTypeLibRegistrationTest"};
+    win::PrivateClassesRoot classes_{L"Software\\VeltTypeLibRegistrationTest"};
 };
 
 DWORD SubkeyCount(HKEY key) {

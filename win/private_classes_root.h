@@ -1,7 +1,8 @@
 #pragma once
 // HKEY_CLASSES_ROOT of this process redirected to a fresh private key below
-// HKEY_CURRENT_USER for as long as this lives, so that a test registers and unregisters
-// without touching the prefix's own classes.
+// HKEY_CURRENT_USER for as long as this lives: what registers there (a test's
+// registration, a library that oleaut32 registers on its own) leaves the machine's classes
+// as they were.
 #include <windows.h>
 
 #include <stdexcept>
@@ -10,7 +11,7 @@
 
 #include "win/handles.h"
 
-namespace zorvane::test {
+namespace zorvane::win {
 
 class PrivateClassesRoot {
 public:
@@ -37,15 +38,15 @@ public:
 
     HKEY get() const noexcept { return root_.get(); }
     // A key below the private root, opened for reading; empty when absent.
-    win::UniqueRegistryKey Open(const std::wstring& path) const {
+    UniqueRegistryKey Open(const std::wstring& path) const {
         HKEY key = nullptr;
         if (RegOpenKeyExW(root_.get(), path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
-        return win::UniqueRegistryKey(key);
+        return UniqueRegistryKey(key);
     }
 
 private:
     std::wstring path_;
-    win::UniqueRegistryKey root_;
+    UniqueRegistryKey root_;
 };
 
-}  // namespace zorvane::test
+}  // namespace zorvane::win
