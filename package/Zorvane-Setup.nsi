@@ -1,7 +1,15 @@
-; The Windows setup of Zorvane: installs Zorvane.dll into the 32-bit program folder and
-; registers it for 32-bit COM; on 64-bit (x64) Windows also the 64-bit Zorvane.dll into a
-; folder of its own under the 64-bit program folder, registered for 64-bit COM; adds one
-; entry to "Apps and features".
+; The Windows setup of Zorvane, for all users of the computer or for the current user only.
+; For all users (elevated): Zorvane.dll into the 32-bit program folder, registered for 32-bit
+; COM, and on 64-bit (x64) Windows the 64-bit Zorvane.dll into a folder of its own under the
+; 64-bit program folder, registered for 64-bit COM; one entry in "Apps and features" (HKLM).
+; For the current user only (no elevation asked): both into %LOCALAPPDATA%\Programs\Zorvane
+; (the 64-bit one in x64\), registered for that user (regsvr32 /n /i:user, below
+; HKCU\Software\Classes), the entry under HKCU.
+; The mode is chosen on a page of its own, or by /AllUsers or /CurrentUser (with /S too);
+; without either, an installed Zorvane's mode (the user's own first), else all users: an update
+; keeps its mode. The setup runs with the rights it was started with; for all users without
+; administrator rights it starts itself again elevated (Windows asks) and ends with that
+; copy's exit code. Its uninstaller does the same, its mode given by its entry's command line.
 ; Built by package/CMakeLists.txt:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=0.2.0.4 -DDLL=<Zorvane.dll> -DDLL64=<64-bit Zorvane.dll>
 ;            -DOUTFILE=<exe> Zorvane-Setup.nsi
@@ -9,7 +17,8 @@
 ; Exit codes of the setup (also with /S):
 ;   0  installed; Orbanel's type library VELTTypeLib 2.2 is registered
 ;   1  cancelled by the user; nothing changed
-;   2  not installed: no administrator rights
+;   2  not installed: for all users, and no administrator rights (elevation refused or failed;
+;      from the mode's page, the page shows again instead)
 ;   3  installed, but VELTTypeLib 2.2 is not registered: Zorvane works once Orbanel is installed
 ;   4  not installed: a Zorvane.dll is in use (Orbanel, or a 64-bit program holding the 64-bit
 ;      one); an installed version stays as it was
@@ -23,7 +32,7 @@
 ; Exit codes of uninstall.exe (/S; add _?=<folder> to wait for it and get its code):
 ;   0  removed
 ;   1  cancelled
-;   2  no administrator rights
+;   2  not removed: installed for all users, and no administrator rights
 ;   4  a Zorvane.dll in use; nothing removed
 ;   5  a Zorvane.dll could not be unregistered: it stays, registered, with the uninstaller
 ;      and its entry (the rest is removed)
@@ -49,7 +58,8 @@
 
 Unicode true
 ManifestDPIAware true
-RequestExecutionLevel admin
+; No elevation asked up front: for the current user none is needed.
+RequestExecutionLevel user
 SetCompressor /SOLID lzma
 
 !include MUI2.nsh
@@ -58,6 +68,7 @@ SetCompressor /SOLID lzma
 !include x64.nsh
 !include WordFunc.nsh
 !include WinVer.nsh
+!include nsDialogs.nsh
 
 !define PRODUCT "Zorvane"
 !define PUBLISHER "Ulvmar"
@@ -69,10 +80,13 @@ SetCompressor /SOLID lzma
 ; The class's default interface, which registering the type library records.
 !define INTERFACE "{FEC77016-7A8D-425A-87BF-C61DE3C5A5F3}"
 !define UNINSTALL_LOG_NAME "Zorvane-uninstall"
-; The access list of every folder the setup installs into: administrators and SYSTEM full
-; control, users read and execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE), for the folder,
-; its subfolders and files; protected, so nothing is inherited.
-!define FOLDER_ACCESS "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+; The access list of every folder the setup installs into, for the folder, its subfolders and
+; files, protected so that nothing is inherited. For all users: administrators and SYSTEM full
+; control, users read and execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE). For the current
+; user: that user (owner too; <user> stands for the SID), administrators and SYSTEM full
+; control, other users nothing.
+!define FOLDER_ACCESS_ALL_USERS "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+!define FOLDER_ACCESS_CURRENT_USER "O:<user>D:PAI(A;OICI;FA;;;<user>)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
 
 !define EXIT_CANCELLED 1
 !define EXIT_NO_ADMIN 2
@@ -95,8 +109,7 @@ OutFile "${OUTFILE}"
   !finalize '"${SIGN_FILE}" "%1"' = 0
 !endif
 
-; Zorvane.dll is a 32-bit DLL: "Program Files (x86)" on 64-bit Windows.
-InstallDir "$PROGRAMFILES32\${PRODUCT}"
+; No InstallDir: the folder comes with the mode (ApplyMode), unless /D= gives one.
 BrandingText "${PUBLISHER}"
 
 ; Product, version and publisher; no legal notice, as in the DLL's own block.
@@ -111,7 +124,23 @@ VIFileVersion "${VERSION}"
   VIAddVersionKey /LANG=${LANG} "FileDescription" "${DESCRIPTION}"
 !macroend
 
+Var Mode       ; AllUsers or CurrentUser
+Var ModeGiven  ; 1 when the command line chose it
+Var Elevated   ; 1 in the copy that a copy without administrator rights started elevated
+Var ElevationFromPage ; 1 while the mode's page asks for elevation
+Var ElevationRefused  ; 1 when it was refused there
+Var GivenDir   ; the folder /D= gave, if any
+Var UserName
+Var FolderAccess ; the access list of every install folder, as a security descriptor string
+Var DirectoryWhom   ; what the directory page says of the mode
+Var DirectoryRights
+Var RegisterSwitches ; regsvr32's for this mode: DllRegisterServer, or DllInstall "user"
+Var ModeAllUsersButton
+Var ModeCurrentUserButton
+Var ShownVersion ; of an installation shown on the mode page
+Var ShownFolder
 Var HostMissing
+Var Installed ; 1 when the mode has an installation to update
 Var Updating
 Var Folder64
 Var Note64
@@ -129,17 +158,22 @@ Var MadeFolder64
 
 !define MUI_ABORTWARNING
 !define MUI_UNABORTWARNING
+!define MUI_CUSTOMFUNCTION_GUIINIT GuiInit
+!define MUI_CUSTOMFUNCTION_UNGUIINIT un.GuiInit
 ; The language chooser opens on the system's language (or the one chosen last time).
 !define MUI_LANGDLL_ALWAYSSHOW
 !define MUI_LANGDLL_WINDOWTITLE "${PRODUCT} ${VERSION}"
 !define MUI_LANGDLL_INFO "Sprache / Language:"
-!define MUI_LANGDLL_REGISTRY_ROOT HKLM
+; Kept in the mode's own uninstall entry.
+!define MUI_LANGDLL_REGISTRY_ROOT SHCTX
 !define MUI_LANGDLL_REGISTRY_KEY "${UNINSTALL_KEY}"
 !define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
 
 !define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)$Note64$Updating$\r$\n$\r$\n$_CLICK"
+!define MUI_PAGE_CUSTOMFUNCTION_PRE WelcomePre
 !insertmacro MUI_PAGE_WELCOME
-!define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryOnUpdate
+Page custom ModePage ModePageLeave
+!define MUI_PAGE_CUSTOMFUNCTION_PRE DirectoryPre
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$(DirectoryText)"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -161,10 +195,34 @@ LangString OldWindows ${LANG_GERMAN} "${PRODUCT} braucht Windows 7 oder neuer. A
 LangString OldWindows ${LANG_ENGLISH} "${PRODUCT} needs Windows 7 or later. It cannot be loaded on this older version of Windows; nothing is installed."
 LangString Note64 ${LANG_GERMAN} "$\r$\n$\r$\nFür 64-Bit-Programme kommt das 64-Bit-Plugin in einen eigenen Ordner:$\r$\n$Folder64"
 LangString Note64 ${LANG_ENGLISH} "$\r$\n$\r$\nFor 64-bit programs, the 64-bit plug-in goes into a folder of its own:$\r$\n$Folder64"
-LangString DirectoryText ${LANG_GERMAN} "${PRODUCT} wird in den folgenden Ordner installiert. Er erhält eigene Zugriffsrechte, die nichts erben: Administratoren und SYSTEM dürfen alles, Benutzer nur lesen und ausführen. $_CLICK"
-LangString DirectoryText ${LANG_ENGLISH} "Setup will install ${PRODUCT} in the following folder. It gets access rights of its own that inherit nothing: administrators and SYSTEM have full control, users may only read and run. $_CLICK"
-LangString FolderProtected ${LANG_GERMAN} "Zugriffsrechte von $Problem: Administratoren und SYSTEM Vollzugriff, Benutzer Lesen und Ausführen, nichts geerbt (${FOLDER_ACCESS})"
-LangString FolderProtected ${LANG_ENGLISH} "Access rights of $Problem: administrators and SYSTEM full control, users read and execute, nothing inherited (${FOLDER_ACCESS})"
+LangString ModeTitle ${LANG_GERMAN} "Für wen installieren"
+LangString ModeTitle ${LANG_ENGLISH} "Choose Users"
+LangString ModeSubtitle ${LANG_GERMAN} "Wählen Sie, wer ${PRODUCT} ${VERSION} verwenden kann."
+LangString ModeSubtitle ${LANG_ENGLISH} "Choose who can use ${PRODUCT} ${VERSION}."
+LangString ModeText ${LANG_GERMAN} "${PRODUCT} lässt sich für alle Benutzer dieses Computers installieren oder nur für Sie."
+LangString ModeText ${LANG_ENGLISH} "${PRODUCT} can be installed for all users of this computer, or for you only."
+LangString ModeAllUsers ${LANG_GERMAN} "Für alle Benutzer dieses Computers (braucht Administratorrechte)"
+LangString ModeAllUsers ${LANG_ENGLISH} "For all users of this computer (needs administrator rights)"
+LangString ModeCurrentUser ${LANG_GERMAN} "Nur für mich ($UserName), ohne Administratorrechte"
+LangString ModeCurrentUser ${LANG_ENGLISH} "For me only ($UserName), without administrator rights"
+LangString ModeInstalled ${LANG_GERMAN} "$\r$\nInstalliert: Version $ShownVersion in $ShownFolder"
+LangString ModeInstalled ${LANG_ENGLISH} "$\r$\nInstalled: version $ShownVersion in $ShownFolder"
+LangString ModeElevatedHost ${LANG_GERMAN} "Ein als Administrator gestartetes Orbanel lädt kein Plugin, das nur für einen Benutzer installiert ist; es braucht die Installation für alle Benutzer."
+LangString ModeElevatedHost ${LANG_ENGLISH} "Orbanel started as administrator loads no plug-in installed for one user only; it needs the installation for all users."
+LangString DirectoryText ${LANG_GERMAN} "${PRODUCT} wird $DirectoryWhom in den folgenden Ordner installiert. Er erhält eigene Zugriffsrechte, die nichts erben: $DirectoryRights $_CLICK"
+LangString DirectoryText ${LANG_ENGLISH} "Setup will install ${PRODUCT} $DirectoryWhom in the following folder. It gets access rights of its own that inherit nothing: $DirectoryRights $_CLICK"
+LangString WhomAllUsers ${LANG_GERMAN} "für alle Benutzer"
+LangString WhomAllUsers ${LANG_ENGLISH} "for all users"
+LangString WhomCurrentUser ${LANG_GERMAN} "nur für Sie"
+LangString WhomCurrentUser ${LANG_ENGLISH} "for you only"
+LangString RightsAllUsers ${LANG_GERMAN} "Administratoren und SYSTEM dürfen alles, Benutzer nur lesen und ausführen."
+LangString RightsAllUsers ${LANG_ENGLISH} "administrators and SYSTEM have full control, users may only read and run."
+LangString RightsCurrentUser ${LANG_GERMAN} "Sie, Administratoren und SYSTEM dürfen alles, andere Benutzer nichts."
+LangString RightsCurrentUser ${LANG_ENGLISH} "you, administrators and SYSTEM have full control, other users none."
+LangString ProtectedAllUsers ${LANG_GERMAN} "Zugriffsrechte von $Problem: Administratoren und SYSTEM Vollzugriff, Benutzer Lesen und Ausführen, nichts geerbt ($FolderAccess)"
+LangString ProtectedAllUsers ${LANG_ENGLISH} "Access rights of $Problem: administrators and SYSTEM full control, users read and execute, nothing inherited ($FolderAccess)"
+LangString ProtectedCurrentUser ${LANG_GERMAN} "Zugriffsrechte von $Problem: $UserName, Administratoren und SYSTEM Vollzugriff, sonst niemand, nichts geerbt ($FolderAccess)"
+LangString ProtectedCurrentUser ${LANG_ENGLISH} "Access rights of $Problem: $UserName, administrators and SYSTEM full control, nobody else, nothing inherited ($FolderAccess)"
 LangString FolderAccessFailed ${LANG_GERMAN} "Die Zugriffsrechte des Ordners $Problem ließen sich nicht setzen (Windows-Fehler $ProblemCode).$\r$\n$\r$\nIn einem Ordner, in dem andere Benutzer Dateien ändern oder ablegen können, ist ${PRODUCT} nicht sicher; es wird nichts installiert. Bitte wählen Sie einen anderen Ordner."
 LangString FolderAccessFailed ${LANG_ENGLISH} "The access rights of the folder $Problem could not be set (Windows error $ProblemCode).$\r$\n$\r$\nIn a folder where other users can change or place files, ${PRODUCT} is not safe; nothing is installed. Please choose another folder."
 LangString UpdateNote ${LANG_GERMAN} "$\r$\n$\r$\nDie installierte Version in $INSTDIR wird ersetzt."
@@ -181,10 +239,10 @@ LangString InUse64 ${LANG_GERMAN} "Das 64-Bit-Plugin wird gerade von einem 64-Bi
 LangString InUse64 ${LANG_ENGLISH} "The 64-bit plug-in is in use by a 64-bit program:$\r$\n$Folder64\Zorvane.dll$\r$\n$\r$\nPlease quit that program and click Retry. Cancel leaves the installed version as it is."
 LangString UnInUse64 ${LANG_GERMAN} "Das 64-Bit-Plugin wird gerade von einem 64-Bit-Programm verwendet:$\r$\n$Folder64\Zorvane.dll$\r$\n$\r$\nBitte beenden Sie das Programm und klicken Sie auf Wiederholen. Abbrechen entfernt nichts."
 LangString UnInUse64 ${LANG_ENGLISH} "The 64-bit plug-in is in use by a 64-bit program:$\r$\n$Folder64\Zorvane.dll$\r$\n$\r$\nPlease quit that program and click Retry. Cancel removes nothing."
-LangString NoAdmin ${LANG_GERMAN} "Für die Installation von ${PRODUCT} sind Administratorrechte nötig."
-LangString NoAdmin ${LANG_ENGLISH} "Installing ${PRODUCT} needs administrator rights."
-LangString UnNoAdmin ${LANG_GERMAN} "Für das Entfernen von ${PRODUCT} sind Administratorrechte nötig."
-LangString UnNoAdmin ${LANG_ENGLISH} "Removing ${PRODUCT} needs administrator rights."
+LangString NoAdmin ${LANG_GERMAN} "Für die Installation von ${PRODUCT} für alle Benutzer sind Administratorrechte nötig. Nur für Sie lässt es sich ohne sie installieren."
+LangString NoAdmin ${LANG_ENGLISH} "Installing ${PRODUCT} for all users needs administrator rights. For you only, it installs without them."
+LangString UnNoAdmin ${LANG_GERMAN} "${PRODUCT} ist für alle Benutzer installiert; für das Entfernen sind Administratorrechte nötig."
+LangString UnNoAdmin ${LANG_ENGLISH} "${PRODUCT} is installed for all users; removing it needs administrator rights."
 LangString NotRegistered ${LANG_GERMAN} "Zorvane.dll wurde installiert, ließ sich aber nicht registrieren. Orbanel findet das Plugin so nicht."
 LangString NotRegistered ${LANG_ENGLISH} "Zorvane.dll was installed but could not be registered. Orbanel will not find the plug-in."
 LangString NotRegistered64 ${LANG_GERMAN} "Das 64-Bit-Plugin $Folder64\Zorvane.dll wurde installiert, ließ sich aber nicht registrieren. 64-Bit-Programme finden es so nicht."
@@ -250,10 +308,12 @@ LangString UnExitCode ${LANG_ENGLISH} "Exit code"
   ${Loop}
 !macroend
 
-; Sets $Folder64, where the 64-bit plug-in lives: its own folder under the 64-bit program
-; folder, or "x64" inside $INSTDIR should $INSTDIR be that very folder (both files are
-; named Zorvane.dll). Empty where there is no 64-bit plug-in: on 32-bit Windows, and on
-; ARM64 Windows, whose own 64-bit programs (the script hosts among them) are ARM64 code.
+; Sets $Folder64, where the 64-bit plug-in lives: for all users its own folder under the
+; 64-bit program folder, or "x64" inside $INSTDIR should $INSTDIR be that very folder (both
+; files are named Zorvane.dll); for the current user "x64" inside $INSTDIR, as the user's
+; program folder is one for both kinds. Empty where there is no 64-bit plug-in: on 32-bit
+; Windows, and on ARM64 Windows, whose own 64-bit programs (the script hosts among them) are
+; ARM64 code.
 !macro SET_FOLDER64 UN
   Function ${UN}SetFolder64
     StrCpy $Folder64 ""
@@ -261,6 +321,7 @@ LangString UnExitCode ${LANG_ENGLISH} "Exit code"
     ${AndIfNot} ${IsNativeARM64}
       StrCpy $Folder64 "$PROGRAMFILES64\${PRODUCT}"
       ${If} $Folder64 == $INSTDIR
+      ${OrIf} $Mode == "CurrentUser"
         StrCpy $Folder64 "$INSTDIR\x64"
       ${EndIf}
     ${EndIf}
@@ -269,15 +330,126 @@ LangString UnExitCode ${LANG_ENGLISH} "Exit code"
 !insertmacro SET_FOLDER64 ""
 !insertmacro SET_FOLDER64 "un."
 
-!macro REQUIRE_ADMIN MESSAGE
-  UserInfo::GetAccountType
-  Pop $0
-  ${If} $0 != "Admin"
-    MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
-    SetErrorLevel ${EXIT_NO_ADMIN}
-    Quit
+; USER_PROGRAM_FOLDER <variable>: the user's own program folder, %LOCALAPPDATA%\Programs.
+!macro USER_PROGRAM_FOLDER VAR
+  GetKnownFolderPath ${VAR} {5CD7AEE2-2219-4A67-B85D-6C9CE15660CB} ; FOLDERID_UserProgramFiles
+  ${If} ${VAR} == ""
+    StrCpy ${VAR} "$LOCALAPPDATA\Programs"
   ${EndIf}
 !macroend
+
+; Reads the switches both programs take: /AllUsers or /CurrentUser (sets $Mode and
+; $ModeGiven), and those a copy started elevated gets from the one that started it:
+; /Elevated, and /LANGID=<its language>, left in $0 (empty without).
+!macro READ_SWITCHES UN
+  Function ${UN}ReadSwitches
+    Push $1
+    ${GetParameters} $1
+    StrCpy $ModeGiven 0
+    ClearErrors
+    ${GetOptions} $1 "/CurrentUser" $0
+    ${IfNot} ${Errors}
+      StrCpy $Mode "CurrentUser"
+      StrCpy $ModeGiven 1
+    ${EndIf}
+    ClearErrors
+    ${GetOptions} $1 "/AllUsers" $0
+    ${IfNot} ${Errors}
+      StrCpy $Mode "AllUsers"
+      StrCpy $ModeGiven 1
+    ${EndIf}
+    StrCpy $Elevated 0
+    ClearErrors
+    ${GetOptions} $1 "/Elevated" $0
+    ${IfNot} ${Errors}
+      StrCpy $Elevated 1
+    ${EndIf}
+    ClearErrors
+    ${GetOptions} $1 "/LANGID=" $0
+    ${If} ${Errors}
+      StrCpy $0 ""
+    ${EndIf}
+    Pop $1
+  FunctionEnd
+!macroend
+!insertmacro READ_SWITCHES ""
+!insertmacro READ_SWITCHES "un."
+
+; SetShellVarContext for $Mode: SHCTX, the uninstall entry's and the classes' root, is HKLM for
+; all users and HKCU for the current user; and regsvr32's switches for the mode.
+!macro USE_MODE UN
+  Function ${UN}UseMode
+    ${If} $Mode == "CurrentUser"
+      SetShellVarContext current
+      StrCpy $RegisterSwitches "/s /n /i:user"
+    ${Else}
+      SetShellVarContext all
+      StrCpy $RegisterSwitches "/s"
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro USE_MODE ""
+!insertmacro USE_MODE "un."
+
+; For all users, without administrator rights: runs this program again elevated ("runas":
+; Windows asks for consent, or for an administrator's password), for all users, in this
+; language, with the same command line, waits for it and quits with its exit code. The copy so
+; started that still has no administrator rights says so and quits with exit code 2. Refused
+; (no consent, or that copy's exit code 2), it quits with exit code 2 too, but from the mode's
+; page ($ElevationFromPage 1), where the user may choose the current user instead, it
+; returns with $ElevationRefused 1.
+!macro ELEVATE_FOR_ALL_USERS UN MESSAGE
+  Function ${UN}ElevateForAllUsers
+    ${If} $Mode != "AllUsers"
+      Return
+    ${EndIf}
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 == "Admin"
+      Return
+    ${EndIf}
+    ${If} $Elevated == 1
+      MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
+      SetErrorLevel ${EXIT_NO_ADMIN}
+      Quit
+    ${EndIf}
+    ; The same command line, but that NSIS keeps /D= and _?= out of it: they go last again.
+    ${GetParameters} $1
+    !if "${UN}" == "un."
+      StrCpy $1 "$1 _?=$INSTDIR"
+    !else
+      ${If} $GivenDir != ""
+        StrCpy $1 "$1 /D=$GivenDir"
+      ${EndIf}
+    !endif
+    ; SHELLEXECUTEINFOW (60 bytes in a 32-bit process), SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC
+    System::Call '*(i 60, i 0x140, p $HWNDPARENT, w "runas", w "$EXEPATH", w "/AllUsers /Elevated /LANGID=$LANGUAGE $1", p 0, i 1, p 0, p 0, p 0, p 0, i 0, p 0, p 0) p .r2'
+    System::Call 'shell32::ShellExecuteExW(p r2) i .r0'
+    ${If} $0 == 0
+      System::Free $2
+      MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
+      StrCpy $0 ${EXIT_NO_ADMIN}
+    ${Else}
+      System::Call '*$2(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .r3)'
+      System::Free $2
+      HideWindow
+      System::Call 'kernel32::WaitForSingleObject(p r3, i -1)'
+      System::Call 'kernel32::GetExitCodeProcess(p r3, *i .r0)'
+      System::Call 'kernel32::CloseHandle(p r3)'
+    ${EndIf}
+    ${If} $0 == ${EXIT_NO_ADMIN}
+    ${AndIf} $ElevationFromPage == 1
+      ShowWindow $HWNDPARENT ${SW_SHOW}
+      BringToFront
+      StrCpy $ElevationRefused 1
+      Return
+    ${EndIf}
+    SetErrorLevel $0
+    Quit
+  FunctionEnd
+!macroend
+!insertmacro ELEVATE_FOR_ALL_USERS "" "$(NoAdmin)"
+!insertmacro ELEVATE_FOR_ALL_USERS "un." "$(UnNoAdmin)"
 
 ; Swaps <folder>\Zorvane.dll.new in for <folder>\Zorvane.dll in one step; pushes 1, or 0
 ; when the old file is loaded and the user cancels.
@@ -308,7 +480,7 @@ FunctionEnd
 ;--------------------------------
 ; Setup
 
-; Gives a folder (made first where it is missing) an access list of its own, FOLDER_ACCESS,
+; Gives a folder (made first where it is missing) an access list of its own, $FolderAccess,
 ; which inherits nothing; Windows passes it on to the files and folders within in place of
 ; what they inherited. A folder made under a drive's root would otherwise keep what the root
 ; grants every user there (to change files), and with it a user could swap Zorvane.dll or
@@ -320,7 +492,7 @@ Function ProtectFolder
   Push $2
   Push $3
   CreateDirectory $0
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_ACCESS}", i 1, *p .r1, p 0) i .r2 ?e'
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "$FolderAccess", i 1, *p .r1, p 0) i .r2 ?e'
   Pop $3
   ${If} $2 == 0
     StrCpy $0 $3
@@ -337,6 +509,22 @@ Function ProtectFolder
   Exch $0
 FunctionEnd
 
+; FOLDER_ACCESS_FOR <SID>: $FolderAccess for the current user, that user being the SID.
+!macro FOLDER_ACCESS_FOR SID
+  ${WordReplace} "${FOLDER_ACCESS_CURRENT_USER}" "<user>" "${SID}" "+" $FolderAccess
+!macroend
+
+; INSTALLED_NOTE <HKLM or HKCU> <variable>: the mode page's note on the version installed
+; under that root, or nothing.
+!macro INSTALLED_NOTE ROOT VAR
+  ReadRegStr $ShownVersion ${ROOT} "${UNINSTALL_KEY}" "DisplayVersion"
+  ReadRegStr $ShownFolder ${ROOT} "${UNINSTALL_KEY}" "InstallLocation"
+  StrCpy ${VAR} ""
+  ${If} $ShownFolder != ""
+    StrCpy ${VAR} "$(ModeInstalled)"
+  ${EndIf}
+!macroend
+
 ; PROTECT_INSTALL_FOLDER <folder> <made flag>: ProtectFolder, or the setup stops (exit code 9)
 ; with nothing installed, taking away the folders this run made.
 !macro PROTECT_INSTALL_FOLDER FOLDER MADE
@@ -349,7 +537,10 @@ FunctionEnd
   Call ProtectFolder
   Pop $ProblemCode
   ${If} $ProblemCode == 0
-    DetailPrint "$(FolderProtected)"
+  ${AndIf} $Mode == "CurrentUser"
+    DetailPrint "$(ProtectedCurrentUser)"
+  ${ElseIf} $ProblemCode == 0
+    DetailPrint "$(ProtectedAllUsers)"
   ${Else}
     MessageBox MB_OK|MB_ICONSTOP "$(FolderAccessFailed)" /SD IDOK
     DetailPrint "$(FolderAccessFailed)"
@@ -368,41 +559,26 @@ Function .onInit
   ; Writes from this 32-bit process land in the 32-bit registry view on 64-bit Windows,
   ; where a 32-bit host looks up its COM classes.
   SetRegView 32
-  ; The machine's registry and folders: SHCTX is HKLM.
-  SetShellVarContext all
-  !insertmacro MUI_LANGDLL_DISPLAY
-  ; Before anything else: on an older Windows nothing that follows would help.
-  ${IfNot} ${AtLeastWin7}
-    MessageBox MB_OK|MB_ICONSTOP "$(OldWindows)" /SD IDOK
-    SetErrorLevel ${EXIT_OLD_WINDOWS}
-    Quit
-  ${EndIf}
-  !insertmacro REQUIRE_ADMIN "$(NoAdmin)"
+  StrCpy $GivenDir $INSTDIR
+  System::Call 'advapi32::GetUserNameW(w .r0, *i ${NSIS_MAX_STRLEN})'
+  StrCpy $UserName $0
 
-  ; An installed Zorvane is replaced where it is: one entry, one registration.
-  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 != ""
-    StrCpy $INSTDIR $0
-    StrCpy $Updating "$(UpdateNote)"
-    ; A newer one only when the user says so, never silently.
-    ReadRegStr $InstalledVersion HKLM "${UNINSTALL_KEY}" "DisplayVersion"
-    ${VersionCompare} "$InstalledVersion" "${VERSION}" $0
-    ${If} $0 == 1
-      MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(NewerInstalled)" /SD IDNO IDYES replace_newer
-      ${If} ${Silent}
-        SetErrorLevel ${EXIT_NEWER_INSTALLED}
-      ${Else}
-        SetErrorLevel ${EXIT_CANCELLED}
-      ${EndIf}
-      Quit
-      replace_newer:
+  ; The mode: the command line's, else an installation's (the user's own first), else all users.
+  StrCpy $Mode "AllUsers"
+  Call ReadSwitches
+  ${If} $ModeGiven == 0
+    ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $1 != ""
+      StrCpy $Mode "CurrentUser"
     ${EndIf}
   ${EndIf}
-  Call SetFolder64
-  ${If} $Folder64 != ""
-    StrCpy $Note64 "$(Note64)"
+  Call UseMode
+  ${If} $0 != ""
+    StrCpy $LANGUAGE $0 ; as the copy that started this one had it
+  ${Else}
+    !insertmacro MUI_LANGDLL_DISPLAY
   ${EndIf}
-
+  Call ApplyMode
   ; The same question the plug-in asks at run time: can VELTTypeLib 2.2 be loaded?
   System::Call 'oleaut32::LoadRegTypeLib(g "${HOST_LIBID}", i 2, i 2, i 0, *p .r1) i .r0'
   ${If} $0 == 0
@@ -410,18 +586,211 @@ Function .onInit
     StrCpy $HostMissing 0
   ${Else}
     StrCpy $HostMissing 1
+  ${EndIf}
+  ; Its texts come in the language just chosen only once .onInit has returned: with windows
+  ; the checks wait for them.
+  ${If} ${Silent}
+    Call Checks
+  ${EndIf}
+FunctionEnd
+
+Function GuiInit
+  Call Checks
+FunctionEnd
+
+; What is checked before the pages: first Windows itself, as on an older one nothing that
+; follows would help; whether Orbanel is there (asked once: not again by an elevated copy);
+; and, without windows or with the mode given, the mode, as there is no mode page to leave.
+Function Checks
+  ${IfNot} ${AtLeastWin7}
+    MessageBox MB_OK|MB_ICONSTOP "$(OldWindows)" /SD IDOK
+    SetErrorLevel ${EXIT_OLD_WINDOWS}
+    Quit
+  ${EndIf}
+  ${If} $HostMissing == 1
+  ${AndIf} $Elevated == 0
     MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(HostMissing)" /SD IDYES IDYES install_anyway
     SetErrorLevel ${EXIT_CANCELLED}
     Quit
     install_anyway:
   ${EndIf}
+  ${If} ${Silent}
+  ${OrIf} $ModeGiven == 1
+    Call ConfirmMode
+  ${EndIf}
 FunctionEnd
 
-Function SkipDirectoryOnUpdate
-  ${If} $Updating != ""
+; Everything that follows from the mode: the classes' and the entry's root, where an installed
+; Zorvane of this mode is (an update stays there), else the folder /D= gave or the mode's own,
+; the 64-bit folder and the access list of the folders.
+Function ApplyMode
+  Call UseMode
+  ReadRegStr $InstalledVersion SHCTX "${UNINSTALL_KEY}" "DisplayVersion"
+  ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+  StrCpy $Installed 0
+  ${If} $0 != ""
+    StrCpy $INSTDIR $0
+    StrCpy $Installed 1
+  ${ElseIf} $GivenDir != ""
+    StrCpy $INSTDIR $GivenDir
+  ${ElseIf} $Mode == "CurrentUser"
+    !insertmacro USER_PROGRAM_FOLDER $INSTDIR
+    StrCpy $INSTDIR "$INSTDIR\${PRODUCT}"
+  ${Else}
+    ; Zorvane.dll is a 32-bit DLL: "Program Files (x86)" on 64-bit Windows.
+    StrCpy $INSTDIR "$PROGRAMFILES32\${PRODUCT}"
+  ${EndIf}
+  Call SetFolder64
+  ${If} $Mode == "CurrentUser"
+    Call UserSid
+    Pop $0
+    !insertmacro FOLDER_ACCESS_FOR $0
+  ${Else}
+    StrCpy $FolderAccess "${FOLDER_ACCESS_ALL_USERS}"
+  ${EndIf}
+FunctionEnd
+
+; What the pages say of the mode, in the language chosen: set where a page shows it.
+Function SetPageTexts
+  StrCpy $Updating ""
+  ${If} $Installed == 1
+    StrCpy $Updating "$(UpdateNote)"
+  ${EndIf}
+  StrCpy $Note64 ""
+  ${If} $Folder64 != ""
+    StrCpy $Note64 "$(Note64)"
+  ${EndIf}
+  ${If} $Mode == "CurrentUser"
+    StrCpy $DirectoryWhom "$(WhomCurrentUser)"
+    StrCpy $DirectoryRights "$(RightsCurrentUser)"
+  ${Else}
+    StrCpy $DirectoryWhom "$(WhomAllUsers)"
+    StrCpy $DirectoryRights "$(RightsAllUsers)"
+  ${EndIf}
+FunctionEnd
+
+; The mode is settled: a newer installed version only when the user says so, never silently
+; (asked once: not again by an elevated copy); then for all users the rights it needs.
+Function ConfirmMode
+  ${VersionCompare} "$InstalledVersion" "${VERSION}" $0
+  ${If} $Elevated == 0
+  ${AndIf} $InstalledVersion != ""
+  ${AndIf} $0 == 1
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(NewerInstalled)" /SD IDNO IDYES replace_newer
+    ${If} ${Silent}
+      SetErrorLevel ${EXIT_NEWER_INSTALLED}
+    ${Else}
+      SetErrorLevel ${EXIT_CANCELLED}
+    ${EndIf}
+    Quit
+    replace_newer:
+  ${EndIf}
+  Call ElevateForAllUsers
+FunctionEnd
+
+; Pushes the string form of this process's user's SID (S-1-5-21-...).
+Function UserSid
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  System::Call 'kernel32::GetCurrentProcess() p .r0'
+  System::Call 'advapi32::OpenProcessToken(p r0, i 0x8, *p .r1)' ; TOKEN_QUERY
+  System::Call 'advapi32::GetTokenInformation(p r1, i 1, p 0, i 0, *i .r2)' ; TokenUser: its size
+  System::Alloc $2
+  Pop $3
+  System::Call 'advapi32::GetTokenInformation(p r1, i 1, p r3, i r2, *i .r2)'
+  System::Call 'kernel32::CloseHandle(p r1)'
+  System::Call '*$3(p .r1)' ; TOKEN_USER.User.Sid
+  System::Call 'advapi32::ConvertSidToStringSidW(p r1, *p .r2)'
+  System::Call 'kernel32::lstrcpynW(w .r0, p r2, i ${NSIS_MAX_STRLEN})'
+  System::Call 'kernel32::LocalFree(p r2)'
+  System::Free $3
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; The elevated copy opens past the pages that the copy starting it showed.
+Function WelcomePre
+  ${If} $Elevated == 1
+    Abort
+  ${EndIf}
+  Call SetPageTexts
+FunctionEnd
+
+; The mode's own page: for all users, or for the current user only, each with the version
+; installed so, if any; skipped when the command line chose, or in the elevated copy.
+Function ModePage
+  ${If} $ModeGiven == 1
+    Abort
+  ${EndIf}
+  !insertmacro MUI_HEADER_TEXT "$(ModeTitle)" "$(ModeSubtitle)"
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateLabel} 0 0 100% 20u "$(ModeText)"
+  Pop $0
+  !insertmacro INSTALLED_NOTE HKLM $1
+  ${NSD_CreateFirstRadioButton} 10u 24u -10u 26u "$(ModeAllUsers)$1"
+  Pop $ModeAllUsersButton
+  !insertmacro INSTALLED_NOTE HKCU $1
+  ${NSD_CreateAdditionalRadioButton} 10u 54u -10u 26u "$(ModeCurrentUser)$1"
+  Pop $ModeCurrentUserButton
+  ${NSD_CreateLabel} 0 90u 100% 30u "$(ModeElevatedHost)"
+  Pop $0
+  ${If} $Mode == "CurrentUser"
+    ${NSD_Check} $ModeCurrentUserButton
+  ${Else}
+    ${NSD_Check} $ModeAllUsersButton
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+; Elevation refused for all users: the page stays, for the current user to be chosen.
+Function ModePageLeave
+  ${NSD_GetState} $ModeCurrentUserButton $0
+  ${If} $0 == ${BST_CHECKED}
+    StrCpy $Mode "CurrentUser"
+  ${Else}
+    StrCpy $Mode "AllUsers"
+  ${EndIf}
+  Call ApplyMode
+  StrCpy $ElevationFromPage 1
+  StrCpy $ElevationRefused 0
+  Call ConfirmMode
+  StrCpy $ElevationFromPage 0
+  ${If} $ElevationRefused == 1
     Abort
   ${EndIf}
 FunctionEnd
+
+; An update stays in its folder.
+Function DirectoryPre
+  ${If} $Installed == 1
+    Abort
+  ${EndIf}
+  Call SetPageTexts
+FunctionEnd
+
+; REGISTER_DLL <registry view> <file> <message>: registers the file for this mode; unless
+; regsvr32 succeeds and the mode's classes in that view then name the file, the message is
+; shown and the exit code is 5.
+!macro REGISTER_DLL VIEW FILE MESSAGE
+  ClearErrors
+  ExecWait '"$SYSDIR\regsvr32.exe" $RegisterSwitches "${FILE}"' $0
+  ${IfNot} ${Errors}
+  ${AndIf} $0 == 0
+    SetRegView ${VIEW}
+    ReadRegStr $0 SHCTX "Software\Classes\CLSID\${CLSID}\InprocServer32" ""
+    SetRegView 32
+  ${EndIf}
+  ${If} $0 != "${FILE}"
+    MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
+    DetailPrint "${MESSAGE}"
+    SetErrorLevel ${EXIT_NOT_REGISTERED}
+  ${EndIf}
+!macroend
 
 Section "Zorvane"
   ; The directory page may have moved $INSTDIR.
@@ -489,15 +858,15 @@ Section "Zorvane"
   ${EndIf}
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" /$Mode'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /$Mode /S'
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/M=Zorvane.dll /S=0K /G=0" $0 $1 $2
   ${GetSize} "$INSTDIR" "/M=uninstall.exe /S=0K /G=0" $1 $2 $3
   IntOp $0 $0 + $1
@@ -505,36 +874,17 @@ Section "Zorvane"
     ${GetSize} "$Folder64" "/M=Zorvane.dll /S=0K /G=0" $1 $2 $3
     IntOp $0 $0 + $1
   ${EndIf}
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
 
-  ; This setup is a 32-bit process, so DllRegisterServer runs as 32-bit code and writes
-  ; the 32-bit registration, whatever the bitness of Windows.
-  ClearErrors
-  RegDLL "$INSTDIR\Zorvane.dll"
-  ${If} ${Errors}
-    MessageBox MB_OK|MB_ICONSTOP "$(NotRegistered)" /SD IDOK
-    DetailPrint "$(NotRegistered)"
-    SetErrorLevel ${EXIT_NOT_REGISTERED}
-  ${EndIf}
-  ; The 64-bit DLL only loads into a 64-bit process: the 64-bit regsvr32, which is the one
-  ; in System32 once this thread's view of System32 is not redirected to SysWOW64.
+  ; Each DLL registered by the regsvr32 of its kind: for all users by DllRegisterServer, for
+  ; the current user by DllInstall "user". This setup is a 32-bit process: the regsvr32 in
+  ; its System32 is the 32-bit one on any Windows; the 64-bit one is there once this thread's
+  ; view of System32 is not redirected to SysWOW64.
+  !insertmacro REGISTER_DLL 32 "$INSTDIR\Zorvane.dll" "$(NotRegistered)"
   ${If} $Folder64 != ""
     ${DisableX64FSRedirection}
-    ClearErrors
-    ExecWait '"$SYSDIR\regsvr32.exe" /s "$Folder64\Zorvane.dll"' $0
+    !insertmacro REGISTER_DLL 64 "$Folder64\Zorvane.dll" "$(NotRegistered64)"
     ${EnableX64FSRedirection}
-    ${IfNot} ${Errors}
-    ${AndIf} $0 == 0
-      ; And the 64-bit classes now name this file.
-      SetRegView 64
-      ReadRegStr $0 HKCR "CLSID\${CLSID}\InprocServer32" ""
-      SetRegView 32
-    ${EndIf}
-    ${If} $0 != "$Folder64\Zorvane.dll"
-      MessageBox MB_OK|MB_ICONSTOP "$(NotRegistered64)" /SD IDOK
-      DetailPrint "$(NotRegistered64)"
-      SetErrorLevel ${EXIT_NOT_REGISTERED}
-    ${EndIf}
   ${EndIf}
   GetErrorLevel $0
   ${If} $0 != ${EXIT_NOT_REGISTERED}
@@ -548,9 +898,30 @@ SectionEnd
 
 Function un.onInit
   SetRegView 32
-  SetShellVarContext all
-  !insertmacro MUI_UNGETLANGUAGE
-  !insertmacro REQUIRE_ADMIN "$(UnNoAdmin)"
+  ; The mode: its entry's command line gives it; else the user's own entry naming this
+  ; folder says the current user, and all users otherwise.
+  StrCpy $Mode "AllUsers"
+  Call un.ReadSwitches
+  ${If} $ModeGiven == 0
+    ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $1 == $INSTDIR
+      StrCpy $Mode "CurrentUser"
+    ${EndIf}
+  ${EndIf}
+  Call un.UseMode
+  ${If} $0 != ""
+    StrCpy $LANGUAGE $0
+  ${Else}
+    !insertmacro MUI_UNGETLANGUAGE
+  ${EndIf}
+  ; With windows, once its texts are in the language just chosen.
+  ${If} ${Silent}
+    Call un.ElevateForAllUsers
+  ${EndIf}
+FunctionEnd
+
+Function un.GuiInit
+  Call un.ElevateForAllUsers
 FunctionEnd
 
 ; A line for what the uninstaller left (the text on the stack), shown and logged at its end.
@@ -699,7 +1070,7 @@ Section "Uninstall"
   ${If} $Folder64 != ""
     ${If} ${FileExists} "$Folder64\Zorvane.dll"
       ${DisableX64FSRedirection}
-      ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$Folder64\Zorvane.dll"'
+      ExecWait '"$SYSDIR\regsvr32.exe" /u $RegisterSwitches "$Folder64\Zorvane.dll"'
       ${EnableX64FSRedirection}
     ${Else}
       !insertmacro FORGET_MISSING 64 32 win64 "$Folder64\Zorvane.dll"
@@ -708,7 +1079,7 @@ Section "Uninstall"
     RMDir "$Folder64"
   ${EndIf}
   ${If} ${FileExists} "$INSTDIR\Zorvane.dll"
-    UnRegDLL "$INSTDIR\Zorvane.dll"
+    ExecWait '"$SYSDIR\regsvr32.exe" /u $RegisterSwitches "$INSTDIR\Zorvane.dll"'
   ${Else}
     !insertmacro FORGET_MISSING 32 64 win32 "$INSTDIR\Zorvane.dll"
   ${EndIf}
@@ -727,8 +1098,21 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   RMDir "$INSTDIR"
+  ; The user's program folder, which the setup may have made for it, when nothing is left in it.
+  ${If} $Mode == "CurrentUser"
+    !insertmacro USER_PROGRAM_FOLDER $0
+    ${GetParent} "$INSTDIR" $1
+    ${If} $1 == $0
+      RMDir $0
+    ${EndIf}
+  ${EndIf}
   ${If} $Left == ""
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    ; Likewise the user's list of uninstall entries.
+    ${If} $Mode == "CurrentUser"
+      ${GetParent} "${UNINSTALL_KEY}" $0
+      DeleteRegKey /ifempty SHCTX $0
+    ${EndIf}
   ${EndIf}
 
   Call un.WriteLog

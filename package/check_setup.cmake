@@ -45,10 +45,11 @@ else()
   endif()
 endif()
 
-# Its manifest asks for administrator rights up front and says it scales itself.
+# Its manifest asks for no elevation up front (for the current user none is needed; for all
+# users the setup starts an elevated copy of itself) and says it scales itself.
 file(STRINGS ${SETUP} manifest REGEX "requestedExecutionLevel|dpiAware")
 zorvane_require_texts(problems "${manifest}" "the manifest has no"
-                      "level=\"requireAdministrator\"" "WindowsSettings\">true</dpiAware>")
+                      "level=\"asInvoker\"" "WindowsSettings\">true</dpiAware>")
 
 # makensis's account of this very file: the total it wrote is the file's size, the kind of
 # program it wrote, and the two DLLs it packed, each once, as built (name and byte count),
@@ -131,7 +132,11 @@ set(set_uninstaller "")
 set(program setup)
 set(uninstaller_log "")
 set(uninstaller_log_created FALSE)
+set(function "")
 foreach(line IN LISTS commands)
+  if(line MATCHES "^(Function|Section): \"(.*)\"$")
+    set(function "${CMAKE_MATCH_2}")
+  endif()
   if(line MATCHES "^Function: \"un\\." OR line STREQUAL "Section: \"Uninstall\"")
     set(program uninstaller)
   elseif(line MATCHES "^(Function|Section): ")
@@ -140,6 +145,8 @@ foreach(line IN LISTS commands)
     set(code "${CMAKE_MATCH_1}")
     if(code MATCHES "^[0-9]+$")
       list(APPEND set_${program} ${code})
+    elseif(function MATCHES "^(un\\.)?ElevateForAllUsers$")
+      # the elevated copy's own exit code, passed on
     else()
       string(APPEND problems "  the ${program} sets an exit code that cannot be read here: ${code}\n")
     endif()
@@ -203,5 +210,5 @@ endif()
 if(NOT problems STREQUAL "")
   message(FATAL_ERROR "${SETUP}:\n${problems}")
 endif()
-message(STATUS "${SETUP}: i386, GUI, version ${VERSION} in German and English, administrator, both DLLs packed, "
+message(STATUS "${SETUP}: i386, GUI, version ${VERSION} in German and English, no elevation up front, both DLLs packed, "
                "exit codes as documented (setup: ${set_setup}; uninstaller: ${set_uninstaller})")

@@ -10,6 +10,7 @@
 //                                         nobody deletes it, until <stop file> exists; creates
 //                                         <locked file> once it holds it
 //   setup_probe version <file>             prints the file's version block
+//   setup_probe user-sid                   prints the SID of this process's user
 //   setup_probe limited <program> <command line>
 //                                         runs the program, as a user without administrator
 //                                         rights: with this process's token but the
@@ -31,6 +32,7 @@
 // windows, and the probe exits with 1.
 #include <windows.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <wrl/client.h>
 
@@ -364,6 +366,23 @@ int RunLimited(const std::wstring& program, std::wstring command_line) {
     return static_cast<int>(code);
 }
 
+int PrintUserSid() {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return 1;
+    const zorvane::win::UniqueKernelHandle token(opened);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size);
+    LPWSTR text = nullptr;
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text)) {
+        return 1;
+    }
+    Print(text);
+    LocalFree(text);
+    return 0;
+}
+
 int PrintVersion(const std::wstring& file) {
     DWORD ignored = 0;
     std::vector<BYTE> block(GetFileVersionInfoSizeW(file.c_str(), &ignored));
@@ -415,8 +434,9 @@ int main() {
     if (args.size() == 4 && args[0] == L"lock") return Lock(args[1], args[2], args[3]);
     if (args.size() == 2 && args[0] == L"version") return PrintVersion(args[1]);
     if (args.size() == 3 && args[0] == L"limited") return RunLimited(args[1], args[2]);
+    if (args.size() == 1 && args[0] == L"user-sid") return PrintUserSid();
     if (!args.empty() && args[0] == L"gui") return DriveGui({args.begin() + 1, args.end()});
     Print(L"usage: setup_probe hold <ProgID> <stop file> <released file> | lock <file> <stop file> <locked file> | "
-          L"version <file> | limited <program> <command line> | gui <step>...");
+          L"version <file> | user-sid | limited <program> <command line> | gui <step>...");
     return 2;
 }

@@ -2,9 +2,9 @@
 # The setup under Wine, each case in a prefix of its own copied from a fresh template.
 # Usage: setup_test.sh <settings> <case> [args]; <settings> names the paths of one build
 # (setup_test_settings.sh, written by tests/wine/setup/CMakeLists.txt). The cases run in a
-# 32-bit prefix (32-bit Windows); with "win64_" before their name (all but without_host and
-# screenshot) in a 64-bit prefix (64-bit Windows), where the setup also installs the 64-bit
-# plug-in into a folder of its own and registers it for 64-bit clients.
+# 32-bit prefix (32-bit Windows); with "win64_" before their name (all but without_host,
+# mode_page and screenshot) in a 64-bit prefix (64-bit Windows), where the setup also
+# installs the 64-bit plug-in into a folder of its own and registers it for 64-bit clients.
 # Cases:
 #   template           creates the fresh prefix that the other cases copy
 #   install_uninstall  silent install: files, registration, uninstall entry, version block, a
@@ -36,11 +36,26 @@
 #   planted_log        a link planted under the uninstall log's old fixed name and under the
 #                      names a run would choose: left alone, with the file it points to; the
 #                      log goes to a file of its own; with windows the message names that file
+#   current_user       for the current user only, as a user without administrator rights (a
+#                      token whose Administrators group is for deny only): silent install, no
+#                      key of the machine's changed, the folder's access list, the user's
+#                      entry and classes, a script client (the user's classes merged by hand,
+#                      as Wine does not), the quiet uninstall string leaving nothing; for all
+#                      users refused (exit code 2); an update keeping the mode
+#   mode_page          with windows, as a user without administrator rights: in English all
+#                      users, refused by the elevated copy, the page shown again, then for the
+#                      user only with the folder's rights on the directory page; in German the
+#                      page offering that installation, updated in place; the elevated copy's
+#                      own pages in the language it is given
+#   side_by_side       both modes for one user: each names its own files, the user's wins
+#                      (merged by hand), the machine's uninstaller refused to the user, each
+#                      uninstaller removes only its own, in either order
 #   older_windows      Wine set to Windows Vista: refused with exit code 8 and nothing changed;
 #                      with windows the message in German and in English; as Windows 7: installed
 #   signed             the release signed with the build's throwaway certificate: installed
 #                      like the unsigned one, every installed file's signature verified
-#   screenshot <png>   the first page in German (scripts/setup-screenshot.sh)
+#   screenshot <png> [mode]
+#                      the first page in German, or the mode's page (scripts/setup-screenshot.sh)
 
 # The setup is a 32-bit program: where 32-bit code cannot run, every case is skipped, the
 # way wine-run reports it, before anything is made.
@@ -67,6 +82,8 @@ export WINEDEBUG=-all
 clsid='{77FF2106-F84A-48BA-8B6C-B6C224068A89}'
 libid='{5FC8B42F-E199-4A7C-A91F-90AFF3F205CF}'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane'
+user_uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvane'
+iid='{FEC77016-7A8D-425A-87BF-C61DE3C5A5F3}'
 # Where the setup puts the 32-bit plug-in, and the 64-bit one (none on 32-bit Windows). The
 # setup writes to the 32-bit registry view; reg.exe reads the 64-bit one unless told
 # (view32, view64). Programs are named by their Linux path, so that wine-run sees which kind
@@ -229,76 +246,100 @@ snapshot() {
     >"$scratch/$1.files"
 }
 
-# expect_same_as <name>: the prefix now is as the snapshot <name> recorded it.
+# expect_same_as <name> [<part>...]: the prefix now is as the snapshot <name> recorded it, in
+# the parts given (HKLM.txt, HKCU.txt, files) or in all.
 expect_same_as() {
+  local name=$1 part
+  shift
+  [ $# -gt 0 ] || set -- HKLM.txt HKCU.txt files
   snapshot now
-  local part
-  for part in HKLM.txt HKCU.txt files; do
-    if ! diff -u "$scratch/$1.$part" "$scratch/now.$part" >"$scratch/diff" 2>&1; then
-      fail "$part differs from '$1':"
+  for part in "$@"; do
+    if ! diff -u "$scratch/$name.$part" "$scratch/now.$part" >"$scratch/diff" 2>&1; then
+      fail "$part differs from '$name':"
       head -n 40 "$scratch/diff"
     fi
   done
 }
 
+# The mode the next checks hold an installation to: AllUsers (the machine's uninstall entry
+# and classes) or CurrentUser (the user's, and the 64-bit plug-in in x64 within the folder).
+mode=AllUsers
+mode_entry() { if [ "$mode" = CurrentUser ]; then echo "$user_uninstall_key"; else echo "$uninstall_key"; fi; }
+mode_classes() { if [ "$mode" = CurrentUser ]; then echo 'HKCU\Software\Classes'; else echo HKCR; fi; }
+# Wine (8.0) keeps one HKCU\Software\Classes for both registry views, where 64-bit Windows
+# gives 32-bit programs their own (redirected to Wow6432Node). Registered for the user on
+# 64-bit Windows, the 64-bit DLL's class (registered second) then stands in the one key: the
+# 32-bit class and client are not checked there; the type library keeps one entry per kind.
+user_classes_shared() { [ "$mode" = CurrentUser ] && [ -n "$folder64" ]; }
+# mode_folder64 <folder>: where the 64-bit plug-in of an installation in that folder is.
+mode_folder64() {
+  if [ "$mode" = CurrentUser ] && [ -n "$folder64" ]; then echo "$1\\x64"; else echo "$folder64"; fi
+}
+
 # expect_installed <folder> <version> <the DLL it must hold> [<the 64-bit DLL>]: the files,
-# the registration and the one uninstall entry of an installation; on 64-bit Windows the
-# 64-bit plug-in too, registered in the 64-bit view: each view's class names its own DLL.
+# the registration and the one uninstall entry of an installation in $mode; on 64-bit Windows
+# the 64-bit plug-in too, registered in the 64-bit view: each view's class names its own DLL.
 # The programmatic identifier is one key for both, read in reg.exe's own view (a 64-bit
 # prefix's reg.exe does not find it through /reg:32); the clients show each kind finds it.
 expect_installed() {
   expect_files_and_entry "$@"
-  local key name wanted view
+  local key name wanted view classes f64
+  classes=$(mode_classes)
+  f64=$(mode_folder64 "$1")
   while IFS='|' read -r key name wanted view; do
     [ "$view" != 64 ] || [ -n "$folder64" ] || continue
+    [ "$view" != 32 ] || [[ $key != CLSID* ]] || ! user_classes_shared || continue
     case $view in
     32) view=$view32 ;;
     64) view=$view64 ;;
     esac
-    expect_reg "$key" "$name" "$wanted" "$view"
+    expect_reg "$classes\\$key" "$name" "$wanted" "$view"
   done <<EOF
-HKCR\\CLSID\\$clsid\\InprocServer32||$1\\Zorvane.dll|32
-HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|32
-HKCR\\TypeLib\\$libid\\1.0\\0\\win32||$1\\Zorvane.dll|32
-HKCR\\Zorvane.clsVELTPlugIn\\CLSID||$clsid|
-HKCR\\CLSID\\$clsid\\InprocServer32||$folder64\\Zorvane.dll|64
-HKCR\\CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|64
-HKCR\\TypeLib\\$libid\\1.0\\0\\win64||$folder64\\Zorvane.dll|64
+CLSID\\$clsid\\InprocServer32||$1\\Zorvane.dll|32
+CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|32
+TypeLib\\$libid\\1.0\\0\\win32||$1\\Zorvane.dll|32
+Zorvane.clsVELTPlugIn\\CLSID||$clsid|
+CLSID\\$clsid\\InprocServer32||$f64\\Zorvane.dll|64
+CLSID\\$clsid\\InprocServer32|ThreadingModel|Apartment|64
+TypeLib\\$libid\\1.0\\0\\win64||$f64\\Zorvane.dll|64
 EOF
 }
 
 # expect_files_and_entry <folder> <version> <the DLL it must hold> [<the 64-bit DLL>]: all
 # but the registration.
 expect_files_and_entry() {
-  local folder=$1 version=$2 dll=$3 dll64=${4:-} unix_folder unix_folder64=
+  local folder=$1 version=$2 dll=$3 dll64=${4:-} unix_folder unix_folder64= f64 files
+  f64=$(mode_folder64 "$folder")
   unix_folder=$(unixpath "$folder")
-  local files
+  local wanted_files="Zorvane.dll uninstall.exe "
+  [ "$mode" = AllUsers ] || [ -z "$f64" ] || wanted_files="Zorvane.dll uninstall.exe x64 "
   files=$(cd "$unix_folder" 2>/dev/null && LC_ALL=C ls -A | tr '\n' ' ') || true
-  [ "$files" = "Zorvane.dll uninstall.exe " ] || die "$folder holds: $files"
+  [ "$files" = "$wanted_files" ] || die "$folder holds: $files"
   cmp -s "$unix_folder/Zorvane.dll" "$dll" || fail "$folder\\Zorvane.dll is not $dll"
-  if [ -n "$folder64" ]; then
-    unix_folder64=$(unixpath "$folder64")
+  if [ -n "$f64" ]; then
+    unix_folder64=$(unixpath "$f64")
     files=$(cd "$unix_folder64" 2>/dev/null && LC_ALL=C ls -A | tr '\n' ' ') || true
-    [ "$files" = "Zorvane.dll " ] || die "$folder64 holds: $files"
-    cmp -s "$unix_folder64/Zorvane.dll" "$dll64" || fail "$folder64\\Zorvane.dll is not $dll64"
+    [ "$files" = "Zorvane.dll " ] || die "$f64 holds: $files"
+    cmp -s "$unix_folder64/Zorvane.dll" "$dll64" || fail "$f64\\Zorvane.dll is not $dll64"
   fi
 
-  local key name wanted
-  while IFS='|' read -r key name wanted; do
-    expect_reg "$key" "$name" "$wanted"
+  local entry name wanted
+  entry=$(mode_entry)
+  while IFS='|' read -r name wanted; do
+    expect_reg "$entry" "$name" "$wanted"
   done <<EOF
-$uninstall_key|DisplayName|Zorvane
-$uninstall_key|DisplayVersion|$version
-$uninstall_key|Publisher|Ulvmar
-$uninstall_key|InstallLocation|$folder
-$uninstall_key|UninstallString|"$folder\\uninstall.exe"
-$uninstall_key|QuietUninstallString|"$folder\\uninstall.exe" /S
-$uninstall_key|NoModify|0x1
-$uninstall_key|NoRepair|0x1
+DisplayName|Zorvane
+DisplayVersion|$version
+Publisher|Ulvmar
+InstallLocation|$folder
+UninstallString|"$folder\\uninstall.exe" /$mode
+QuietUninstallString|"$folder\\uninstall.exe" /$mode /S
+NoModify|0x1
+NoRepair|0x1
 EOF
   # EstimatedSize is in KiB: the files, give or take rounding.
   local size bytes
-  size=$(reg_value "$uninstall_key" EstimatedSize)
+  size=$(reg_value "$entry" EstimatedSize)
   bytes=$(cat "$unix_folder/Zorvane.dll" "$unix_folder/uninstall.exe" ${unix_folder64:+"$unix_folder64/Zorvane.dll"} | wc -c)
   if [[ ! $size =~ ^0x[0-9a-f]+$ ]] || (((size - bytes / 1024) ** 2 > 4)); then
     fail "EstimatedSize $size, the files hold $bytes bytes"
@@ -306,9 +347,10 @@ EOF
 
   # One entry in either registry view (the export of a 64-bit prefix holds both).
   snapshot entries
-  local entries
-  entries=$(grep -c '^"DisplayName"="Zorvane"$' "$scratch/entries.HKLM.txt" || true)
-  [ "$entries" = 1 ] || fail "$entries uninstall entries named Zorvane"
+  local entries root=HKLM
+  [ "$mode" = AllUsers ] || root=HKCU
+  entries=$(grep -c '^"DisplayName"="Zorvane"$' "$scratch/entries.$root.txt" || true)
+  [ "$entries" = 1 ] || fail "$entries uninstall entries named Zorvane under $root"
 }
 
 # The client script, run by Wine's cscript, creates the plug-in by its programmatic
@@ -319,7 +361,9 @@ run_client() {
   [ "$1" = 64 ] || cscript=$(windows_program32 cscript)
   w "$cscript" //nologo "$(winpath "$CLIENT_SCRIPT")" 2>&1 | tr -d '\r' || true
 }
-client_kinds() { echo 32 ${folder64:+64}; }
+client_kinds() {
+  if user_classes_shared; then echo 64; else echo 32 ${folder64:+64}; fi
+}
 expect_client_creates_plugin() {
   local out bits
   for bits in $(client_kinds); do
@@ -386,6 +430,61 @@ start_lock() {
   holder_pid=$!
   await_file "$scratch/locked" "$holder_pid"
   [ -e "$scratch/locked" ] || die "$1 is not held: $(tr -d '\r' <"$scratch/holder.out")"
+}
+
+# as_user <exit code> <program> [args...]: runs the program (by its Linux path) as a user
+# without administrator rights: with the probe's token, whose Administrators group is for deny
+# only, as Windows gives it to such a user; checks its exit code.
+as_user() {
+  local expected=$1 program=$2
+  shift 2
+  as_user_line "$expected" "$(winpath "$program")" "\"$(winpath "$program")\"${*:+ $*}"
+}
+# as_user_line <exit code> <program, as Windows names it> <command line>: the same with the
+# command line given whole (an uninstaller takes _?= only unquoted). Wine's own messages stay
+# on standard error, where a caller may want its server's trace.
+as_user_line() {
+  local code=0
+  w "$PROBE" limited "$2" "$3" >"$scratch/last.out" || code=$?
+  [ "$code" = "$1" ] || fail "as a user: $3: exit code $code, expected $1"
+}
+
+# The folder the setup installs into for the current user.
+user_program_folder() { printf '%s\\Programs\\Zorvane' "$(w cmd /c echo %LOCALAPPDATA% | tr -d '\r')"; }
+
+# A fresh prefix for the cases of the current user: the host registered, the user's classes
+# key made (every Windows profile has it; a fresh Wine prefix does not yet), nothing answering
+# a client yet, the snapshot "before"; sets user_folder, and mode to CurrentUser.
+fresh_user_prefix() {
+  fresh_prefix
+  register_host
+  w reg add 'HKCU\Software\Classes' /f >/dev/null
+  expect_client_fails
+  snapshot before
+  user_folder=$(user_program_folder)
+  mode=CurrentUser
+}
+
+# Windows merges the user's classes into the classes root for that user's processes, the
+# user's keys over the machine's; Wine (8.0) does not. merge_user_classes does it by hand for
+# our keys, in each registry view; take_out_merged_classes deletes them from the machine's
+# classes again.
+merged_keys=("CLSID\\$clsid" Zorvane.clsVELTPlugIn "TypeLib\\$libid" "Interface\\$iid")
+merge_user_classes() {
+  local view key
+  for view in "$view32" ${view64:+"$view64"}; do
+    for key in "${merged_keys[@]}"; do
+      w reg copy "HKCU\\Software\\Classes\\$key" "HKLM\\Software\\Classes\\$key" /s /f $view >/dev/null 2>&1 || true
+    done
+  done
+}
+take_out_merged_classes() {
+  local view key
+  for view in "$view32" ${view64:+"$view64"}; do
+    for key in "${merged_keys[@]}"; do
+      w reg delete "HKLM\\Software\\Classes\\$key" /f $view >/dev/null 2>&1 || true
+    done
+  done
 }
 
 # security_requests <Wine server trace>: what the programs asked of the Wine server about
@@ -544,15 +643,20 @@ update)
     w reg add "$uninstall_key" /v "Installer Language" /t REG_SZ /d 1031 /f $view32 >/dev/null
     snapshot newer
     stop_wine
-    gui de_DE.UTF-8 "$OLDER_SETUP_EXE" 1 'window=Zorvane 0.2.0.3' texts click=#1 box texts click=#7
+    # The question comes once the mode is settled, on leaving the mode's page.
+    gui de_DE.UTF-8 "$OLDER_SETUP_EXE" 1 'window=Zorvane 0.2.0.3' texts click=#1 \
+      'window=Installation von Zorvane 0.2.0.3' click=#1 'window=Installation von Zorvane 0.2.0.3' \
+      'show=ohne Administratorrechte' texts click=#1 box texts click=#7
     expect_shown "ComboBox: Deutsch"
     expect_shown "In C:\Tools\Zorvane ist eine neuere Version von Zorvane installiert: 0.2.0.4."
     expect_shown "Diese Installation würde sie durch die ältere Version 0.2.0.3 ersetzen."
     expect_shown "Trotzdem installieren?"
+    expect_shown "Installiert: Version 0.2.0.4 in C:\Tools\Zorvane"
     expect_same_as newer
     stop_wine
-    gui de_DE.UTF-8 "$OLDER_SETUP_EXE" 0 'window=Zorvane 0.2.0.3' click=#1 box click=#6 gone \
+    gui de_DE.UTF-8 "$OLDER_SETUP_EXE" 0 'window=Zorvane 0.2.0.3' click=#1 \
       'window=Installation von Zorvane 0.2.0.3' 'show=wird ersetzt' click=#1 \
+      'window=Installation von Zorvane 0.2.0.3' 'show=ohne Administratorrechte' click=#1 box click=#6 gone \
       'window=Installation von Zorvane 0.2.0.3' show=Fertigstellen click=#1 gone
     expect_installed 'C:\Tools\Zorvane' 0.2.0.3 "$OLDER_DLL"
     stop_wine
@@ -627,6 +731,7 @@ in_use)
     # With windows: the box names the file; the client quits; Retry finishes the update.
     gui de_DE.UTF-8 "$SETUP_EXE" 0 'window=Zorvane 0.2.0.4' click=#1 \
       'window=Installation von Zorvane 0.2.0.4' 'show=wird ersetzt' texts click=#1 \
+      'window=Installation von Zorvane 0.2.0.4' 'show=ohne Administratorrechte' click=#1 \
       box texts "touch=$(winpath "$scratch/stop")" "await=$(winpath "$scratch/released")" click=#4 gone \
       'window=Installation von Zorvane 0.2.0.4' show=Fertigstellen click=#1 gone
     wait "$holder_pid" || true
@@ -672,6 +777,13 @@ older_windows)
   stop_wine
   gui en_US.UTF-8 "$SETUP_EXE" 8 'window=Zorvane 0.2.0.4' click=#1 box texts click=#1 gone
   expect_shown "Zorvane needs Windows 7 or later."
+  # In the language chosen, not the system's: German on an English system, as the elevated
+  # copy gets it (/LANGID=, in place of the language box).
+  gui_args=(/LANGID=1031)
+  stop_wine
+  gui en_US.UTF-8 "$SETUP_EXE" 8 box texts click=#1 gone
+  gui_args=()
+  expect_shown "Zorvane braucht Windows 7 oder neuer."
   expect_same_as before
   # Windows 7 itself: installed.
   w reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win7 /f >/dev/null
@@ -832,11 +944,12 @@ folder_access)
       immutable=$(unixpath 'C:\Locked')
       snapshot before
       gui_args=('/D=C:\Locked')
-      for row in "de_DE.UTF-8|Installation von Zorvane 0.2.0.4|Zugriffsrechte|Abbruch der Installation|Die Zugriffsrechte des Ordners C:\\Locked ließen sich nicht setzen" \
-        "en_US.UTF-8|Zorvane 0.2.0.4 Setup|access rights|Installation Aborted|The access rights of the folder C:\\Locked could not be set"; do
-        IFS='|' read -r locale caption page_text aborted message <<<"$row"
+      for row in "de_DE.UTF-8|Installation von Zorvane 0.2.0.4|ohne Administratorrechte|Zugriffsrechte|Abbruch der Installation|Die Zugriffsrechte des Ordners C:\\Locked ließen sich nicht setzen" \
+        "en_US.UTF-8|Zorvane 0.2.0.4 Setup|without administrator rights|access rights|Installation Aborted|The access rights of the folder C:\\Locked could not be set"; do
+        IFS='|' read -r locale caption mode_page page_text aborted message <<<"$row"
         stop_wine
         gui "$locale" "$SETUP_EXE" 9 'window=Zorvane 0.2.0.4' click=#1 "window=$caption" click=#1 \
+          "window=$caption" "show=$mode_page" click=#1 \
           "window=$caption" "show=$page_text" texts click=#1 box texts click=#1 gone "window=$caption" \
           "show=$aborted" click=#2 gone
         expect_shown "$message"
@@ -901,8 +1014,176 @@ planted_log)
   fi
   ;;
 
+current_user)
+  # For the current user only, by a user without administrator rights: installed silently, no
+  # elevation asked, into the user's program folder, registered for the user, its entry among
+  # the user's; nothing of the machine's changes.
+  fresh_user_prefix
+  user_sid=$(w "$PROBE" user-sid | tr -d '\r')
+  stop_wine
+  WINEDEBUG=+server as_user 0 "$SETUP_EXE" /S /CurrentUser 2>"$scratch/trace"
+  stop_wine
+  expect_installed "$user_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+  expect_same_as before HKLM.txt
+  # The same protection against other users as any folder we install into: the user (owner
+  # too), administrators and SYSTEM full control, nobody else, nothing inherited.
+  security_requests "$scratch/trace" >"$scratch/requests"
+  for folder in "$user_folder" ${folder64:+"$user_folder\\x64"}; do
+    expect_folder_access "$scratch/requests" "$folder" "$user_sid" \
+      "1f01ff,$user_sid" 1f01ff,S-1-5-32-544 1f01ff,S-1-5-18
+  done
+  merge_user_classes
+  expect_client_creates_plugin
+  take_out_merged_classes
+  expect_same_as before HKLM.txt
+
+  # For all users, the same user asks for elevation (a copy of the setup started with
+  # "runas"), which Wine starts with the same token: refused, exit code 2, nothing changed.
+  snapshot installed
+  as_user 2 "$SETUP_EXE" /S /AllUsers
+  expect_same_as installed
+
+  # Removed by its entry's command line, as the user: the copy that runs from the Temp folder
+  # leaves the exit code in the log.
+  forget_log
+  quiet=$(reg_value "$user_uninstall_key" QuietUninstallString)
+  as_user_line 0 "$user_folder\\uninstall.exe" "$quiet"
+  WINEPREFIX=$prefix wineserver -w
+  expect_log 0 "$user_folder"
+  expect_same_as before
+
+  # An update keeps its mode: the older build for the user, then this setup without a switch.
+  as_user 0 "$OLDER_SETUP_EXE" /S /CurrentUser
+  expect_installed "$user_folder" 0.2.0.3 "$OLDER_DLL" "$OLDER_DLL64"
+  as_user 0 "$SETUP_EXE" /S
+  expect_installed "$user_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+  expect_same_as before HKLM.txt
+  forget_log
+  as_user_line 0 "$user_folder\\uninstall.exe" "\"$user_folder\\uninstall.exe\" /S _?=$user_folder"
+  expect_log 0 "$user_folder"
+  rm -rf "$(unixpath "$user_folder")"
+  rmdir "$(dirname "$(unixpath "$user_folder")")"
+  expect_same_as before
+  ;;
+
+mode_page)
+  # With windows, the mode's page, run by a user without administrator rights. In English:
+  # for all users, as the page offers first, the elevated copy says what is missing; back on
+  # the page, for the user only, installed there with the folder's rights said on its page.
+  fresh_user_prefix
+  as_a_user=(limited "$(winpath "$SETUP_EXE")" "\"$(winpath "$SETUP_EXE")\"")
+  gui_args=("${as_a_user[@]}")
+  stop_wine
+  gui en_US.UTF-8 "$PROBE" 0 'window=Zorvane 0.2.0.4' click=#1 'window=Zorvane 0.2.0.4 Setup' click=#1 \
+    'window=Zorvane 0.2.0.4 Setup' 'show=without administrator rights' texts click=#1 box texts click=#1 gone \
+    'window=Zorvane 0.2.0.4 Setup' 'show=without administrator rights' 'choose=For me only' click=#1 \
+    'window=Zorvane 0.2.0.4 Setup' 'show=other users none' texts click=#1 \
+    'window=Zorvane 0.2.0.4 Setup' show=Finish click=#1 gone
+  expect_shown "Zorvane can be installed for all users of this computer, or for you only."
+  expect_shown "For all users of this computer (needs administrator rights)"
+  expect_shown "For me only ($(w cmd /c echo %USERNAME% | tr -d '\r')), without administrator rights"
+  expect_shown "Orbanel started as administrator loads no plug-in installed for one user only"
+  expect_shown "Installing Zorvane for all users needs administrator rights."
+  expect_shown "Setup will install Zorvane for you only in the following folder."
+  expect_shown "you, administrators and SYSTEM have full control, other users none."
+  expect_installed "$user_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_same_as before HKLM.txt
+
+  # The language chosen is kept in the user's own entry; the language box offers it next time.
+  expect_reg "$user_uninstall_key" "Installer Language" 1033
+  w reg add "$user_uninstall_key" /v "Installer Language" /t REG_SZ /d 1031 /f >/dev/null
+  snapshot before_update
+  # In German, the same user again: the page offers the user's installation, with its version
+  # and folder, and the update keeps it there without asking for elevation.
+  stop_wine
+  gui de_DE.UTF-8 "$PROBE" 0 'window=Zorvane 0.2.0.4' click=#1 'window=Installation von Zorvane 0.2.0.4' \
+    'show=wird ersetzt' click=#1 'window=Installation von Zorvane 0.2.0.4' 'show=ohne Administratorrechte' \
+    texts click=#1 'window=Installation von Zorvane 0.2.0.4' show=Fertigstellen click=#1 gone
+  gui_args=()
+  expect_shown "Zorvane lässt sich für alle Benutzer dieses Computers installieren oder nur für Sie."
+  expect_shown "Für alle Benutzer dieses Computers (braucht Administratorrechte)"
+  expect_shown "ohne Administratorrechte / Installiert: Version 0.2.0.4 in $user_folder"
+  expect_shown "Ein als Administrator gestartetes Orbanel lädt kein Plugin, das nur für einen Benutzer installiert ist"
+  expect_installed "$user_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_same_as before HKLM.txt
+  expect_same_as before_update HKCU.txt
+
+  # The elevated copy, as "runas" starts it where it gets administrator rights (here Wine's
+  # own user, an administrator, runs it): in the language it is given, whatever the
+  # system's, past the pages its starter showed, straight to the folder; for all users.
+  gui_args=(/AllUsers /Elevated /LANGID=1031)
+  stop_wine
+  gui en_US.UTF-8 "$SETUP_EXE" 0 'window=Installation von Zorvane 0.2.0.4' show=Zielverzeichnis texts click=#1 \
+    'window=Installation von Zorvane 0.2.0.4' show=Fertigstellen click=#1 gone
+  gui_args=()
+  expect_shown "Zorvane wird für alle Benutzer in den folgenden Ordner installiert."
+  expect_shown "Administratoren und SYSTEM dürfen alles, Benutzer nur lesen und ausführen."
+  mode=AllUsers
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  mode=CurrentUser
+  expect_installed "$user_folder" 0.2.0.4 "$ZORVANE_DLL"
+  expect_same_as before HKLM.txt
+  ;;
+
+side_by_side)
+  # Both modes for the same user: each registration names its own files, the user's wins for
+  # the user's programs, and each uninstaller removes only its own installation.
+  fresh_user_prefix
+  as_user 0 "$SETUP_EXE" /S /CurrentUser
+  snapshot user
+  expect_exit 0 "$SETUP_EXE" /S /AllUsers
+  expect_same_as user HKCU.txt
+  snapshot both
+  expect_installed "$user_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+  # The machine's uninstaller, run by the user, asks for elevation too: refused, nothing removed.
+  as_user_line 2 "$program_folder\\uninstall.exe" "\"$program_folder\\uninstall.exe\" /AllUsers /S _?=$program_folder"
+  expect_same_as both
+  mode=AllUsers
+  expect_installed "$program_folder" 0.2.0.4 "$ZORVANE_DLL" "$ZORVANE_DLL64"
+
+  # As Windows resolves the classes for the user's programs (merged here by hand): the user's
+  # own Zorvane.dll; the holder is a 32-bit program, which cannot show it where Wine keeps
+  # the user's classes in one view. Then the machine's registration as it was: its own
+  # registration again.
+  mode=CurrentUser
+  if ! user_classes_shared; then
+    merge_user_classes
+    start_holder "$user_folder\\Zorvane.dll"
+    stop_holder
+    take_out_merged_classes
+    w "$(windows_program32 regsvr32)" /s "$program_folder\\Zorvane.dll" || fail "regsvr32 $program_folder\\Zorvane.dll failed"
+    expect_same_as both
+  fi
+
+  # Each uninstalls only its own: the machine's first, then, installed again, the user's.
+  forget_log
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  expect_log 0 "$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  expect_same_as user
+  expect_exit 0 "$SETUP_EXE" /S /AllUsers
+  expect_same_as both
+  forget_log
+  as_user_line 0 "$user_folder\\uninstall.exe" "\"$user_folder\\uninstall.exe\" /S _?=$user_folder"
+  expect_log 0 "$user_folder"
+  rm -rf "$(unixpath "$user_folder")"
+  rmdir "$(dirname "$(unixpath "$user_folder")")"
+  expect_same_as both HKLM.txt
+  expect_same_as before HKCU.txt
+  start_holder "$program_folder\\Zorvane.dll"
+  stop_holder
+  expect_line_exit 0 "\"$program_folder\\uninstall.exe\" /S _?=$program_folder"
+  rm -rf "$(unixpath "$program_folder")"
+  expect_same_as before
+  ;;
+
 screenshot)
   out=$2
+  # The steps to the page: the first, or the next one, where the mode is chosen.
+  to_page=(show=Willkommen)
+  [ "${3:-}" != mode ] || to_page=(show=Willkommen click=#1 'window=Installation von Zorvane 0.2.0.4' 'show=ohne Administratorrechte')
   fresh_prefix
   register_host
   stop_wine
@@ -910,7 +1191,7 @@ screenshot)
   w "$SETUP_EXE" >/dev/null 2>&1 &
   setup_pid=$!
   w "$PROBE" gui 'window=Zorvane 0.2.0.4' click=#1 \
-    'window=Installation von Zorvane 0.2.0.4' show=Willkommen rect "touch=$(winpath "$scratch/shown")" \
+    'window=Installation von Zorvane 0.2.0.4' "${to_page[@]}" rect "touch=$(winpath "$scratch/shown")" \
     "await=$(winpath "$scratch/taken")" click=#2 box click=#6 >"$scratch/gui.out" 2>&1 &
   probe_pid=$!
   for i in $(seq 600); do
@@ -918,7 +1199,7 @@ screenshot)
     sleep 0.1
   done
   read -r x y width height < <(sed -n 's/^rect //p' "$scratch/gui.out" | tr -d '\r')
-  [ -n "${height:-}" ] || die "the first page did not show: $(cat "$scratch/gui.out")"
+  [ -n "${height:-}" ] || die "the page did not show: $(cat "$scratch/gui.out")"
   sleep 1 # let it paint
   xwd -root -display "$DISPLAY" | convert xwd:- -crop "${width}x${height}+${x}+${y}" +repage "$out"
   touch "$scratch/taken"
