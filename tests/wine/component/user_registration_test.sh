@@ -89,13 +89,24 @@ snapshot() {
          !skip && !/^#time=/' "$prefix/$file" >"$work/$1.$root"
   done
 }
-# expect_same <root> <snapshot> <what>: the root (HKLM or HKCU) reads as in the snapshot.
-expect_same() {
-  snapshot now
+# compare <root> <snapshot> <what>: the root (HKLM or HKCU) in the snapshot "now" reads as in
+# the other snapshot.
+compare() {
   if ! diff -u "$work/$2.$1" "$work/now.$1" >"$work/diff"; then
     fail "$1 is not as $3:"
     head -n 30 "$work/diff"
   fi
+}
+# expect_same <root> <snapshot> <what>: the root reads now as in the snapshot.
+expect_same() {
+  snapshot now
+  compare "$@"
+}
+# expect_both <HKLM snapshot> <HKCU snapshot> <what>: each root reads now as in its snapshot.
+expect_both() {
+  snapshot now
+  compare HKLM "$1" "$3"
+  compare HKCU "$2" "$3"
 }
 
 # reg_value <key> <value name, empty for the default value> [<view>]: the data, or <missing>.
@@ -165,13 +176,11 @@ for command in /i:machine /i: /i:benutzer; do
   expect_exit 5 "$(program regsvr32)" /s /n $command "$(winpath "$user_copy")"
   expect_exit 5 "$(program regsvr32)" /s /u /n $command "$(winpath "$user_copy")"
 done
-expect_same HKCU user "registered for the user"
-expect_same HKLM before "before"
+expect_both before user "before, and registered for the user"
 
 echo "removed for the user"
 expect_exit 0 "$(program regsvr32)" /s /u /n /i:user "$(winpath "$user_copy")"
-expect_same HKCU before "before"
-expect_same HKLM before "before"
+expect_both before before "before"
 expect_exit 0 "$(program regsvr32)" /s /u /n /i:user "$(winpath "$user_copy")"
 expect_same HKCU before "before, after removing twice"
 
@@ -179,21 +188,16 @@ echo "beside a machine-wide registration of another copy"
 expect_exit 0 "$(program regsvr32)" /s "$(winpath "$machine_copy")"
 snapshot machine
 expect_exit 0 "$(program regsvr32)" /s /n /i:user "$(winpath "$user_copy")"
-expect_same HKLM machine "registered for all users"
+expect_both machine user "registered for all users, and for the user alone"
 expect_registered 'HKLM\Software\Classes' "$(winpath "$machine_copy")"
 expect_registered 'HKCU\Software\Classes' "$(winpath "$user_copy")"
-expect_same HKCU user "registered for the user alone"
 # Each copy's removal removes its own registration only; the other copy's, nothing. A step:
 # regsvr32's switches, the copy, then what HKLM and HKCU read as (snapshots).
 while IFS='|' read -r switches copy machine_state user_state; do
   copy_path=$machine_copy
   [ "$copy" = user ] && copy_path=$user_copy
   expect_exit 0 "$(program regsvr32)" $switches "$(winpath "$copy_path")"
-  for root in HKLM HKCU; do
-    state=$machine_state
-    [ "$root" = HKCU ] && state=$user_state
-    expect_same $root "$state" "'$state' after regsvr32 $switches of the $copy's copy"
-  done
+  expect_both "$machine_state" "$user_state" "'$machine_state' and '$user_state' after regsvr32 $switches of the $copy's copy"
 done <<EOF
 /s /u|user|machine|user
 /s /u /n /i:user|machine|machine|user
