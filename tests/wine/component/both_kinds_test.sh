@@ -52,7 +52,7 @@ expect_reached() {
   for bits in "$@"; do
     if ! out=$(w "${client[$bits]}" 2>&1); then
       fail "$step: the $bits-bit host no longer reaches the plug-in from the multithreaded apartment:"
-      printf '%s\n' "$out" | tr -d '\r' | grep -E 'Failure|Expected|Which is|actual|FAILED' | head -n 12
+      printf '%s\n' "$out" | tr -d '\r' | sed -n '/Failure/,/FAILED/p' | head -n 16
     elif [[ $out != *"[  PASSED  ] 1 test"* ]]; then
       fail "$step: the $bits-bit apartment test ran no test: $out"
     fi
