@@ -571,6 +571,17 @@ gui() {
     fail "probe, locale $locale: $gui_out"
     stop_wine
   fi
+  # Its last window is gone: the setup has to end now, not when the case's time is up.
+  local waited
+  for waited in $(seq 1200); do
+    kill -0 "$setup_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$setup_pid" 2>/dev/null; then
+    fail "$(basename "$setup") with windows, locale $locale: still running 120 s after the probe's last step; its processes:"
+    ps -eo pid,etimes,args | grep -i '[w]ine\|[q]emu\|\.exe' | head -n 20
+    stop_wine
+  fi
   wait "$setup_pid" || code=$?
   [ "$probe_code" != 0 ] || [ "$code" = "$expected" ] ||
     fail "$(basename "$setup") with windows, locale $locale: exit code $code, expected $expected"
