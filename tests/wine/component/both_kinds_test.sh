@@ -18,15 +18,8 @@ template=$work/template-win64
 prefix=$work/prefix
 export WINEDEBUG=-all
 
-problems=0
-fail() {
-  echo "FAIL: $*"
-  problems=$((problems + 1))
-}
+source "$(dirname "$0")/prefix_script.sh"
 trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true' EXIT
-
-w() { "$wine_run" "$prefix" "$@" </dev/null; }
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # regsvr32 <32|64> [switches] <file>: the regsvr32 of that kind.
 regsvr32() {
   local system=system32
@@ -35,15 +28,7 @@ regsvr32() {
     fail "the $1-bit regsvr32 ${*:2}: exit code $?"
 }
 
-if [ ! -f "$template/system.reg" ] || [ "$(cat "$template.wine-version" 2>/dev/null)" != "$(wine --version)" ]; then
-  rm -rf "$template"
-  mkdir -p "$work"
-  "$wine_run" --arch win64 "$template" cmd /c exit 0
-  WINEPREFIX=$template wineserver -w
-  wine --version >"$template.wine-version"
-fi
-rm -rf "$prefix"
-cp -a "$template" "$prefix"
+copy_of_template win64 "$template"
 
 # expect_reached <32|64>...: a host of each kind given reaches the plug-in from the
 # multithreaded apartment.
@@ -77,11 +62,4 @@ done <<EOF
 64|/s|32 64
 EOF
 
-WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-if [ "$problems" = 0 ]; then
-  rm -rf "$prefix"
-  echo "both kinds registered, either removed: passed"
-  exit 0
-fi
-echo "both kinds registered, either removed: $problems problems"
-exit 1
+finish "both kinds registered, either removed" "$prefix"

@@ -31,11 +31,7 @@ system=system32 view=/reg:$bits other_view=
 [ "$windows" = win64 ] && [ "$bits" = 32 ] && system=syswow64
 [ "$windows" = win64 ] && other_view=/reg:$((96 - bits))
 
-problems=0
-fail() {
-  echo "FAIL: $*"
-  problems=$((problems + 1))
-}
+source "$(dirname "$0")/prefix_script.sh"
 
 display_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
@@ -47,20 +43,10 @@ for _ in $(seq 100); do
 done
 export DISPLAY=:$(cat "$display_file")
 
-# Never the loops' tables on standard input.
-w() { "$wine_run" "$prefix" "$@" </dev/null; }
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 program() { printf '%s/drive_c/windows/%s/%s.exe' "$prefix" "$system" "$1"; }
 
-if [ ! -f "$template/system.reg" ] || [ "$(cat "$template.wine-version" 2>/dev/null)" != "$(wine --version)" ]; then
-  rm -rf "$template"
-  "$wine_run" --arch "$windows" "$template" cmd /c exit 0
-  WINEPREFIX=$template wineserver -w
-  wine --version >"$template.wine-version"
-fi
 rm -rf "$work"
-mkdir -p "$work"
-cp -a "$template" "$prefix"
+copy_of_template "$windows" "$template"
 user_copy=$work/user/Zorvane.dll
 machine_copy=$work/machine/Zorvane.dll
 mkdir -p "$(dirname "$user_copy")" "$(dirname "$machine_copy")"
@@ -207,11 +193,4 @@ done <<EOF
 /s /u|machine|before|before
 EOF
 
-WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-if [ "$problems" = 0 ]; then
-  rm -rf "$work"
-  echo "user registration ($bits-bit DLL, $windows prefix): passed"
-  exit 0
-fi
-echo "user registration ($bits-bit DLL, $windows prefix): $problems problems"
-exit 1
+finish "user registration ($bits-bit DLL, $windows prefix)" "$work"
